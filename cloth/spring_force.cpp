@@ -1,0 +1,2 @@
+#include "cloth/spring_force.h"
+void computeSpringForce(int, int, int, int, int) {}

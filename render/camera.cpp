@@ -1,0 +1,3 @@
+#include "render/camera.h"
+
+CameraState Camera;

@@ -1,0 +1,5 @@
+#include "render/scene_state.h"
+
+float lightPosition[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+bool setUpSceneState() { return true; }

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the program and the tests need,
+# asking apt only when one is missing.
+set -euo pipefail
+packages=(build-essential cmake pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev
+          libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xfonts-base
+          xdotool x11-utils imagemagick tesseract-ocr)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
