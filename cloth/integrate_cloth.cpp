@@ -1,5 +1,90 @@
 #include "cloth/integrate_cloth.h"
-void savePinnedNodes() {}
-void integrateCloth() {}
-void commitNextGrid() {}
-void restorePinnedNodes() {}
+
+#include <cmath>
+#include <cstring>
+
+#include "cloth/cloth_grid.h"
+
+void savePinnedNodes() {
+    if (!pinsEnabled) return;
+    ClothParticle& first = ClothGrid[pinnedI0][pinnedJ];
+    ClothParticle& second = ClothGrid[pinnedI1][pinnedJ];
+    for (int c = 0; c < 3; ++c) first.force[c] = 0.0f;
+    pinnedNodeSaves[0] = first;
+    for (int c = 0; c < 3; ++c) second.force[c] = 0.0f;
+    pinnedNodeSaves[1] = second;
+}
+
+static inline double distanceFromSphereCenter(const float position[3]) {
+    const float dx = position[0] - sphereCenter[0];
+    const float dy = position[1] - sphereCenter[1];
+    const float dz = position[2] - sphereCenter[2];
+    return std::sqrt((double)dx * dx + (double)dy * dy + (double)dz * dz);
+}
+
+// Mirrors the velocity at the sphere's tangent plane under the node's old
+// position and slows it by restitution on top of the damping.
+static void bounceOffSphere(ClothParticle& node) {
+    float* v = node.velocity;
+    float speed = (float)std::sqrt((double)v[0] * v[0] + (double)v[1] * v[1] + (double)v[2] * v[2]);
+    if (speed == 0.0f) speed = minimumLength;
+    const float u[3] = {v[0] / speed, v[1] / speed, v[2] / speed};
+
+    float n[3];
+    for (int c = 0; c < 3; ++c) n[c] = node.position[c] - sphereCenter[c];
+    float length = (float)std::sqrt((double)n[0] * n[0] + (double)n[1] * n[1] + (double)n[2] * n[2]);
+    if (length == 0.0f) length = minimumLength;
+    for (int c = 0; c < 3; ++c) n[c] = n[c] / length;
+
+    const float along = u[0] * n[0] + u[1] * n[1] + u[2] * n[2];
+    for (int c = 0; c < 3; ++c) {
+        const float normalPart = along * n[c];
+        const float tangentPart = u[c] - normalPart;
+        const float reflected = tangentPart - normalPart;
+        v[c] = (float)((double)(reflected * speed * velocityDamping) * restitution);
+    }
+}
+
+void integrateCloth() {
+    const float mass = particleMass;
+    const float damping = velocityDamping;
+    for (int i = 0; i < gridSize; ++i) {
+        for (int j = 0; j < gridSize; ++j) {
+            ClothParticle& node = ClothGrid[i][j];
+            ClothParticle& next = nextGrid[i][j];
+            for (int c = 0; c < 3; ++c) {
+                node.acceleration[c] = node.force[c] / mass + gravity[c];
+                node.velocity[c] = node.velocity[c] + node.acceleration[c] / 8;
+                node.velocity[c] = node.velocity[c] * damping;
+                next.position[c] = node.position[c] + node.velocity[c];
+            }
+            if (distanceFromSphereCenter(next.position) <= collisionRadius) {
+                bounceOffSphere(node);
+                for (int c = 0; c < 3; ++c) next.position[c] = node.position[c] + node.velocity[c];
+            }
+            for (int c = 0; c < 3; ++c) next.velocity[c] = node.velocity[c];
+        }
+    }
+}
+
+void commitNextGrid() {
+    for (int i = 0; i < gridSize; ++i) {
+        for (int j = 0; j < gridSize; ++j) {
+            ClothParticle& node = ClothGrid[i][j];
+            const ClothParticle& next = nextGrid[i][j];
+            for (int c = 0; c < 3; ++c) {
+                node.position[c] = next.position[c];
+                node.velocity[c] = next.velocity[c];
+                node.force[c] = 0.0f;
+                node.acceleration[c] = 0.0f;
+            }
+        }
+    }
+    std::memset(nodeNormalSums, 0, sizeof nodeNormalSums);
+}
+
+void restorePinnedNodes() {
+    if (!pinsEnabled) return;
+    ClothGrid[pinnedI0][pinnedJ] = pinnedNodeSaves[0];
+    ClothGrid[pinnedI1][pinnedJ] = pinnedNodeSaves[1];
+}

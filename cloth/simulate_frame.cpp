@@ -1,2 +1,18 @@
 #include "cloth/simulate_frame.h"
-void simulateClothFrame() {}
+
+#include "cloth/accumulate_forces.h"
+#include "cloth/cloth_grid.h"
+#include "cloth/cloth_normals.h"
+#include "cloth/integrate_cloth.h"
+
+void simulateClothFrame() {
+    accumulateForces();
+    savePinnedNodes();
+    integrateCloth();
+    commitNextGrid();
+    restorePinnedNodes();
+    if (smoothNormals) {
+        sumSmoothNormals(nullptr);
+        normaliseNodeNormals();
+    }
+}
