@@ -2,6 +2,10 @@
 // window_system.h -- what the program needs from the window system. One file
 // implements it on SDL2 (window_system_sdl.cpp) and decides nothing; the tests
 // link a recording fake instead (tests/fake_window_system.cpp).
+// Everything runs on the one thread; the message handler is entered only from
+// inside dispatchEvent (and, on some window systems, inside createWindow).
+
+#include <cstdint>
 
 enum MessageIcon { messageIconNone, messageIconWarning, messageIconStop, messageIconInformation };
 enum MessageButtons { messageButtonsOk, messageButtonsYesNo };
@@ -11,3 +15,128 @@ enum MessageAnswer { messageAnswerOk, messageAnswerYes, messageAnswerNo };
 // is open. When no box can be shown at all, caption and text go to stderr.
 MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon icon,
                              MessageButtons buttons);
+
+// Opaque handles; each implementation defines the records behind them. Null
+// means "none" for every kind.
+struct PlatformModule;
+struct PlatformWindow;
+struct PlatformDrawable;
+struct PlatformGlContext;
+using ModuleHandle = PlatformModule*;
+using WindowHandle = PlatformWindow*;
+using DeviceContextHandle = PlatformDrawable*;
+using RenderContextHandle = PlatformGlContext*;
+
+// --- Events ---------------------------------------------------------------
+
+// The messages the handler tells apart. Parameters are packed as on Win32, so
+// the handler's bit arithmetic is the same on every window system.
+enum WindowMessage {
+    windowMessageOther,          // anything else: default processing
+    windowMessageActivate,       // first: low 16 bits active state, high 16 bits minimised (nonzero)
+    windowMessageSystemCommand,  // first: the command code
+    windowMessageClose,          // the user asks the window to close
+    windowMessageKeyDown,        // first: Windows virtual-key code
+    windowMessageKeyUp,
+    windowMessageSystemKeyDown,  // F10, or any key while Alt is held
+    windowMessageSystemKeyUp,
+    windowMessageSize,           // second: low 16 bits client width, high 16 bits height, in pixels
+    windowMessageQuit,           // posted by postQuitEvent; first: the exit code
+};
+
+constexpr uintptr_t activateInactive = 0;
+constexpr uintptr_t activateActive = 1;
+constexpr uintptr_t systemCommandScreenSave = 0xF140;
+constexpr uintptr_t systemCommandMonitorPower = 0xF170;
+
+struct WindowEvent {
+    WindowHandle window;
+    WindowMessage message;
+    uintptr_t first;
+    intptr_t second;
+};
+
+using WindowMessageHandler = intptr_t (*)(WindowHandle window, WindowMessage message,
+                                          uintptr_t first, intptr_t second);
+
+// Removes the next pending event into *event and returns true, or returns false
+// at once when there is none. Never waits.
+bool takeEvent(WindowEvent* event);
+// Hands an event taken by takeEvent to the handler of its window's class.
+void dispatchEvent(const WindowEvent& event);
+// What the window system does with a message the handler does not act on.
+intptr_t defaultWindowMessage(WindowHandle window, WindowMessage message, uintptr_t first,
+                              intptr_t second);
+// Makes a later takeEvent return windowMessageQuit carrying exitCode.
+void postQuitEvent(int exitCode);
+
+// --- Window and rendering context -------------------------------------------
+
+enum WindowStyle {
+    windowStyleOverlapped,  // ordinary application window with a frame
+    windowStylePopup,       // borderless, for full screen
+};
+
+struct WindowRect {
+    int left, top, right, bottom;
+};
+
+// What the pixel format asks for; the window system may give more, never less.
+struct PixelFormatRequest {
+    bool drawToWindow;
+    bool supportOpenGl;
+    bool doubleBuffer;
+    bool rgba;            // false would be colour-index
+    int colourBits;       // red + green + blue
+    int alphaBits;
+    int accumulationBits;
+    int depthBits;
+    int stencilBits;
+    int auxiliaryBuffers;
+};
+
+// The program's own module, owner of the window class. Always succeeds.
+ModuleHandle programModule();
+
+// The class must be registered before a window of it is created; registering a
+// class that is already registered fails, and so does unregistering one that
+// is not.
+bool registerWindowClass(const char* className, WindowMessageHandler handler, ModuleHandle module);
+bool unregisterWindowClass(const char* className, ModuleHandle module);
+
+// The outer rectangle a window of this style needs for the client rectangle
+// given (no menu).
+WindowRect outerWindowRect(WindowRect client, WindowStyle style);
+// Null when the window cannot be created. The window is created hidden.
+WindowHandle createWindow(const char* className, const char* title, WindowStyle style, int x,
+                          int y, int width, int height, ModuleHandle module);
+bool destroyWindow(WindowHandle window);
+void showWindow(WindowHandle window);
+void bringWindowToFront(WindowHandle window);
+void giveKeyboardFocus(WindowHandle window);
+
+DeviceContextHandle getDeviceContext(WindowHandle window);
+bool releaseDeviceContext(WindowHandle window, DeviceContextHandle deviceContext);
+
+// 0 when no format fits the request; otherwise a format number for setPixelFormat.
+int choosePixelFormat(DeviceContextHandle deviceContext, const PixelFormatRequest& request);
+bool setPixelFormat(DeviceContextHandle deviceContext, int format,
+                    const PixelFormatRequest& request);
+
+RenderContextHandle createRenderContext(DeviceContextHandle deviceContext);
+bool makeContextCurrent(DeviceContextHandle deviceContext, RenderContextHandle renderContext);
+bool makeNoContextCurrent();
+bool deleteRenderContext(RenderContextHandle renderContext);
+
+// Shows the back buffer. Failures are not reported.
+void presentFrame(DeviceContextHandle deviceContext);
+
+// --- Display --------------------------------------------------------------
+
+// Switches the display to width x height at bitsPerPixel for a full-screen
+// window; false when that mode is not available.
+bool changeDisplayMode(int width, int height, int bitsPerPixel);
+// Back to the user's own mode.
+void restoreDisplayMode();
+void hideCursor();
+void showCursor();

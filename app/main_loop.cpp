@@ -1,0 +1,126 @@
+#include "app/main_loop.h"
+
+#include <cmath>
+
+#include "app/render_window.h"
+#include "app/window_system.h"
+#include "cloth/cloth_grid.h"
+#include "render/camera.h"
+#include "render/draw_frame.h"
+#include "render/reset_scene.h"
+
+unsigned char KeyState[keyCodeCount];
+unsigned char smoothNormalsLatch = 1;
+unsigned char pinsLatch = 1;
+
+const char* const windowTitle = "Tarv's OpenGL Framework";
+
+// Per pass, whatever the frame rate.
+constexpr float pitchStep = 2.5f;   // degrees
+constexpr float yawStep = 1.6f;     // degrees; the float 1.60000002384
+constexpr float pitchLimit = 90.0f;
+constexpr double moveStep = 0.2;    // world units
+
+// Degrees to radians with 3.14, not pi, and multiplying first: every camera step
+// depends on this exact factor, so the sideways and forward directions are not
+// quite at right angles.
+static double radians(double degrees) { return (degrees * 3.14) / 180.0; }
+
+// The angles are summed in double from the float field; only the results are
+// stored back as float.
+static void moveForward(double sign) {
+    double pitch = radians(Camera.pitch);
+    double heading = radians((double)Camera.yaw + 90.0f);
+    Camera.y = (float)(Camera.y + sign * (moveStep * std::sin(pitch)));
+    Camera.z = (float)(Camera.z + sign * (std::cos(pitch) * (moveStep * std::sin(heading))));
+    Camera.x = (float)(Camera.x + sign * (std::cos(heading) * (moveStep * std::cos(pitch))));
+}
+
+// Level with the ground, along a heading `turn` degrees from the yaw.
+static void moveLevel(double sign, float turn) {
+    double heading = radians((double)Camera.yaw + turn);
+    Camera.x = (float)(Camera.x + sign * (moveStep * std::cos(heading)));
+    Camera.z = (float)(Camera.z + sign * (moveStep * std::sin(heading)));
+}
+
+// Z and B: acts on the pass the key goes down, re-armed only by a pass that
+// sees it up.
+static void latchedToggle(int key, unsigned char* latch, unsigned char* flag) {
+    if (KeyState[key] && !*latch) {
+        *latch = 1;
+        *flag = !*flag;
+    }
+    if (!KeyState[key]) *latch = 0;
+}
+
+bool applyKeys() {
+    if (KeyState[keyPageUp] && Camera.pitch > -pitchLimit)
+        Camera.pitch = (float)((double)Camera.pitch - pitchStep);
+    if (KeyState[keyPageDown] && Camera.pitch < pitchLimit)
+        Camera.pitch = (float)((double)Camera.pitch + pitchStep);
+
+    // W and the Up and Down arrows use the yaw from before this pass's turn;
+    // A and D use the turned one.
+    if (KeyState[keyW]) moveForward(1.0);
+    if (KeyState[keyUp]) moveLevel(1.0, 90.0f);
+    if (KeyState[keyS]) moveForward(-1.0);
+    if (KeyState[keyDown]) moveLevel(-1.0, 90.0f);
+    if (KeyState[keyRight]) Camera.yaw = (float)((double)Camera.yaw + yawStep);
+    if (KeyState[keyLeft]) Camera.yaw = (float)((double)Camera.yaw - yawStep);
+
+    // N and M act in every pass the key is down: held, they flicker.
+    if (KeyState[keyN]) showNormals = !showNormals;
+    if (KeyState[keyM]) windEnabled = !windEnabled;
+
+    if (KeyState[keyA]) moveLevel(1.0, 0.0f);
+    if (KeyState[keyD]) moveLevel(1.0, 180.0f);
+
+    // A failed texture load leaves the cloth reset and the old texture bound.
+    if (KeyState[keyR]) resetScene();
+
+    latchedToggle(keyZ, &smoothNormalsLatch, &smoothNormals);
+    latchedToggle(keyB, &pinsLatch, &pinsEnabled);
+
+    if (KeyState[keyF1]) {
+        KeyState[keyF1] = 0;
+        closeRenderWindow();
+        if (!openRenderWindow(windowTitle, windowWidth, windowHeight, windowColourBits,
+                              AppWindow.fullscreen))
+            return false;
+    }
+    return true;
+}
+
+int applicationMain() {
+    if (!openRenderWindow(windowTitle, windowWidth, windowHeight, windowColourBits,
+                          AppWindow.fullscreen))
+        return 0;
+
+    bool done = false;
+    WindowEvent event;
+    for (;;) {
+        // The exit status is 0 however the loop ended: after Escape no event
+        // carries a meaningful code.
+        if (done) {
+            closeRenderWindow();
+            return 0;
+        }
+        if (takeEvent(&event)) {
+            if (event.message == windowMessageQuit)
+                done = true;
+            else
+                dispatchEvent(event);
+            continue;
+        }
+        // Minimised: no frame, and Escape waits until the window is back.
+        if (AppWindow.active) {
+            if (KeyState[keyEscape]) {
+                done = true;
+            } else {
+                drawFrame();
+                presentFrame(AppWindow.deviceContext);
+            }
+        }
+        if (!applyKeys()) return 0;
+    }
+}

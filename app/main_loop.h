@@ -1,0 +1,27 @@
+#pragma once
+// main_loop.h -- the program's entry point, its never-waiting loop and the keys.
+
+#include "app/key_codes.h"
+
+// One flag per Windows virtual-key code, nonzero while the key is down. Written
+// by handleWindowMessage; the loop itself clears only F1's flag.
+extern unsigned char KeyState[keyCodeCount];
+
+// Make Z and B act once per press. Both start set, so a key already held when
+// the program starts does nothing until it has been released once.
+extern unsigned char smoothNormalsLatch;
+extern unsigned char pinsLatch;
+
+// The window every (re)creation asks for.
+extern const char* const windowTitle;  // "Tarv's OpenGL Framework"
+constexpr int windowWidth = 640;
+constexpr int windowHeight = 480;
+constexpr int windowColourBits = 16;
+
+// Opens the window, loops until Escape or a close request, closes the window.
+// Returns 0 however it ends, including when no window could be made.
+int applicationMain();
+
+// One pass of key handling: camera, switches, reset (R), re-creation (F1).
+// False when F1's re-creation failed and the program has to end.
+bool applyKeys();

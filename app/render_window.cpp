@@ -1,0 +1,170 @@
+#include "app/render_window.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "app/main_loop.h"
+#include "render/draw_frame.h"
+#include "render/reset_scene.h"
+
+AppWindowState AppWindow = {nullptr, nullptr, nullptr, nullptr, 1, 0};
+
+const char* const windowClassName = "OpenGL";
+
+PixelFormatRequest pixelFormatRequest = {
+    true,  // drawToWindow
+    true,  // supportOpenGl
+    true,  // doubleBuffer
+    true,  // rgba
+    16,    // colourBits: replaced by the caller's value
+    0,     // alphaBits
+    0,     // accumulationBits
+    16,    // depthBits
+    0,     // stencilBits
+    0,     // auxiliaryBuffers
+};
+
+static const char* const creationCaption = "ERROR";
+static const char* const shutdownCaption = "SHUTDOWN ERROR";
+
+static void reportShutdownError(const char* text) {
+    showMessageBox(text, shutdownCaption, messageIconInformation, messageButtonsOk);
+}
+
+// Creation failures after the class exists: tear everything down first, so the
+// box is shown with the display mode and cursor back to normal.
+static bool failCreation(const char* text) {
+    closeRenderWindow();
+    showMessageBox(text, creationCaption, messageIconWarning, messageButtonsOk);
+    return false;
+}
+
+bool openRenderWindow(const char* title, int width, int height, int bits, bool fullscreen) {
+    AppWindow.fullscreen = fullscreen;
+    AppWindow.instance = programModule();
+
+    if (!registerWindowClass(windowClassName, handleWindowMessage, AppWindow.instance)) {
+        showMessageBox("Failed To Register The Window Class.", creationCaption,
+                       messageIconWarning, messageButtonsOk);
+        return false;
+    }
+
+    if (AppWindow.fullscreen && !changeDisplayMode(width, height, bits)) {
+        MessageAnswer answer = showMessageBox(
+            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. "
+            "Use Windowed Mode Instead?",
+            "Tarv GL", messageIconWarning, messageButtonsYesNo);
+        if (answer != messageAnswerYes) {
+            // The class stays registered: the program ends right after this.
+            showMessageBox("Program Will Now Close.", creationCaption, messageIconStop,
+                           messageButtonsOk);
+            return false;
+        }
+        AppWindow.fullscreen = 0;
+    }
+
+    WindowStyle style = windowStyleOverlapped;
+    if (AppWindow.fullscreen) {
+        style = windowStylePopup;
+        hideCursor();
+    }
+
+    WindowRect outer = outerWindowRect(WindowRect{0, 0, width, height}, style);
+    AppWindow.windowHandle = createWindow(windowClassName, title, style, 0, 0,
+                                          outer.right - outer.left, outer.bottom - outer.top,
+                                          AppWindow.instance);
+    if (!AppWindow.windowHandle) return failCreation("Window Creation Error.");
+
+    AppWindow.deviceContext = getDeviceContext(AppWindow.windowHandle);
+    if (!AppWindow.deviceContext) return failCreation("Can't Create A GL Device Context.");
+
+    pixelFormatRequest.colourBits = bits;
+    int format = choosePixelFormat(AppWindow.deviceContext, pixelFormatRequest);
+    if (format == 0) return failCreation("Can't Find A Suitable PixelFormat.");
+    if (!setPixelFormat(AppWindow.deviceContext, format, pixelFormatRequest))
+        return failCreation("Can't Set The PixelFormat.");
+
+    AppWindow.renderContext = createRenderContext(AppWindow.deviceContext);
+    if (!AppWindow.renderContext) return failCreation("Can't Create A GL Rendering Context.");
+    if (!makeContextCurrent(AppWindow.deviceContext, AppWindow.renderContext))
+        return failCreation("Can't Activate The GL Rendering Context.");
+
+    showWindow(AppWindow.windowHandle);
+    bringWindowToFront(AppWindow.windowHandle);
+    giveKeyboardFocus(AppWindow.windowHandle);
+    // The requested size, not a measured one: a size event follows if they differ.
+    resizeViewport(width, height);
+
+    if (!resetScene()) return failCreation("Initialization Failed.");
+    return true;
+}
+
+void closeRenderWindow() {
+    if (AppWindow.fullscreen) {
+        restoreDisplayMode();
+        showCursor();
+    }
+    if (AppWindow.renderContext) {
+        if (!makeNoContextCurrent()) reportShutdownError("Release Of DC And RC Failed.");
+        if (!deleteRenderContext(AppWindow.renderContext))
+            reportShutdownError("Release Rendering Context Failed.");
+        AppWindow.renderContext = nullptr;
+        // Display lists died with the context; the next one compiles its own.
+        forgetContextObjects();
+    }
+    if (AppWindow.deviceContext) {
+        if (!releaseDeviceContext(AppWindow.windowHandle, AppWindow.deviceContext))
+            reportShutdownError("Release Device Context Failed.");
+        AppWindow.deviceContext = nullptr;
+    }
+    if (AppWindow.windowHandle) {
+        if (!destroyWindow(AppWindow.windowHandle)) reportShutdownError("Could Not Release hWnd.");
+        AppWindow.windowHandle = nullptr;
+    }
+    if (!unregisterWindowClass(windowClassName, AppWindow.instance)) {
+        reportShutdownError("Could Not Unregister Class.");
+        AppWindow.instance = nullptr;
+    }
+}
+
+void resizeViewport(int width, int height) {
+    if (height == 0) height = 1;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    double aspect = (double)width / (double)height;
+    // Near plane is the float 0.1 widened, not the double 0.1.
+    gluPerspective(45.0, aspect, 0.1f, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+intptr_t handleWindowMessage(WindowHandle window, WindowMessage message, uintptr_t first,
+                             intptr_t second) {
+    switch (message) {
+    case windowMessageActivate:
+        // Losing the focus without being minimised keeps the frames coming.
+        AppWindow.active = ((first >> 16) & 0xFFFF) == 0;
+        return 0;
+    case windowMessageSystemCommand:
+        if (first == systemCommandScreenSave || first == systemCommandMonitorPower) return 0;
+        break;
+    case windowMessageClose:
+        // The loop tears the window down once it sees the quit event.
+        postQuitEvent(0);
+        return 0;
+    case windowMessageKeyDown:
+        // A code past the table comes from no keyboard we know: drop it.
+        if (first < keyCodeCount) KeyState[first] = 1;
+        return 0;
+    case windowMessageKeyUp:
+        if (first < keyCodeCount) KeyState[first] = 0;
+        return 0;
+    case windowMessageSize:
+        resizeViewport((int)(second & 0xFFFF), (int)((second >> 16) & 0xFFFF));
+        return 0;
+    default:
+        break;
+    }
+    return defaultWindowMessage(window, message, first, second);
+}

@@ -1,0 +1,365 @@
+// window_system_sdl.cpp -- the window-system operations on SDL2. Maps each one
+// onto a few SDL calls and decides nothing: the order of creation, teardown
+// and every message belong to the callers.
+//
+// How the Windows notions map:
+// - window class: the SDL video subsystem; registering initialises it,
+//   unregistering shuts it down, so a second unregister fails as on Windows.
+// - device context: the window itself, seen as a GL drawable.
+// - pixel format: SDL fixes a window's GL visual when the window is made, so
+//   choosing sets the GL attributes (and fails without OpenGL support), and
+//   setting re-makes the still hidden window as a GL window with them (and
+//   fails when no visual matches).
+// - key codes: SDL keycodes become Windows virtual-key codes; Alt-held keys and
+//   F10 arrive as system keys.
+
+#include "app/window_system.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstring>
+
+#include "app/key_codes.h"
+
+struct PlatformModule {
+    int unused;
+};
+
+struct PlatformDrawable {
+    PlatformWindow* window;
+};
+
+struct PlatformWindow {
+    SDL_Window* window;
+    Uint32 windowId;
+    Uint32 flags;  // without SDL_WINDOW_OPENGL until the pixel format is set
+    PlatformDrawable drawable;
+};
+
+static PlatformModule programModuleRecord;
+static bool classRegistered;
+static WindowMessageHandler classHandler;
+// One render window at a time; events of any other SDL window are not ours.
+static PlatformWindow windowRecord;
+static PlatformWindow* currentWindow;
+static bool quitPosted;
+static int quitExitCode;
+static bool displayModeWanted;
+static SDL_DisplayMode wantedDisplayMode;
+
+ModuleHandle programModule() { return &programModuleRecord; }
+
+bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle) {
+    if (classRegistered) return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_DisableScreenSaver();  // also keeps the monitor from powering down
+    SDL_StopTextInput();       // only key codes are wanted, no text events
+    classRegistered = true;
+    classHandler = handler;
+    return true;
+}
+
+bool unregisterWindowClass(const char*, ModuleHandle) {
+    if (!classRegistered) return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    classRegistered = false;
+    classHandler = nullptr;
+    return true;
+}
+
+// SDL sizes windows by their client area; the frame is the window manager's.
+WindowRect outerWindowRect(WindowRect client, WindowStyle) { return client; }
+
+static SDL_Window* makeSdlWindow(const char* title, int x, int y, int width, int height,
+                                 Uint32 flags) {
+    SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (window && (flags & SDL_WINDOW_FULLSCREEN) && displayModeWanted)
+        SDL_SetWindowDisplayMode(window, &wantedDisplayMode);
+    return window;
+}
+
+WindowHandle createWindow(const char*, const char* title, WindowStyle style, int x, int y,
+                          int width, int height, ModuleHandle) {
+    if (!classRegistered || currentWindow) return nullptr;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (style == windowStylePopup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN;
+    SDL_Window* window = makeSdlWindow(title, x, y, width, height, flags);
+    if (!window) return nullptr;
+    windowRecord = PlatformWindow{window, SDL_GetWindowID(window), flags, {&windowRecord}};
+    currentWindow = &windowRecord;
+    return currentWindow;
+}
+
+bool destroyWindow(WindowHandle window) {
+    if (!window || window != currentWindow) return false;
+    SDL_DestroyWindow(window->window);
+    *window = PlatformWindow{};
+    currentWindow = nullptr;
+    return true;
+}
+
+void showWindow(WindowHandle window) {
+    if (window) SDL_ShowWindow(window->window);
+}
+
+void bringWindowToFront(WindowHandle window) {
+    if (window) SDL_RaiseWindow(window->window);
+}
+
+void giveKeyboardFocus(WindowHandle window) {
+    if (window) SDL_SetWindowInputFocus(window->window);
+}
+
+DeviceContextHandle getDeviceContext(WindowHandle window) {
+    if (!window || window != currentWindow) return nullptr;
+    return &window->drawable;
+}
+
+bool releaseDeviceContext(WindowHandle window, DeviceContextHandle deviceContext) {
+    return window && deviceContext == &window->drawable;
+}
+
+static bool setGlAttribute(SDL_GLattr attribute, int value) {
+    return SDL_GL_SetAttribute(attribute, value) == 0;
+}
+
+int choosePixelFormat(DeviceContextHandle deviceContext, const PixelFormatRequest& request) {
+    if (!deviceContext || !request.supportOpenGl || !request.drawToWindow || !request.rgba)
+        return 0;
+    // Loaded once for the whole run; fails when the video driver has no OpenGL.
+    static bool glLoaded = false;
+    if (!glLoaded) {
+        if (SDL_GL_LoadLibrary(nullptr) != 0) return 0;
+        glLoaded = true;
+    }
+    // 16 bits is 5/6/5; otherwise the bits are shared out evenly.
+    int red = request.colourBits / 3;
+    int green = request.colourBits - 2 * red;
+    int blue = red;
+    if (request.colourBits == 16) red = 5, green = 6, blue = 5;
+    int accumulation = request.accumulationBits / 4;
+    bool ok = setGlAttribute(SDL_GL_RED_SIZE, red) && setGlAttribute(SDL_GL_GREEN_SIZE, green) &&
+              setGlAttribute(SDL_GL_BLUE_SIZE, blue) &&
+              setGlAttribute(SDL_GL_ALPHA_SIZE, request.alphaBits) &&
+              setGlAttribute(SDL_GL_DEPTH_SIZE, request.depthBits) &&
+              setGlAttribute(SDL_GL_STENCIL_SIZE, request.stencilBits) &&
+              setGlAttribute(SDL_GL_ACCUM_RED_SIZE, accumulation) &&
+              setGlAttribute(SDL_GL_ACCUM_GREEN_SIZE, accumulation) &&
+              setGlAttribute(SDL_GL_ACCUM_BLUE_SIZE, accumulation) &&
+              setGlAttribute(SDL_GL_ACCUM_ALPHA_SIZE, accumulation) &&
+              setGlAttribute(SDL_GL_DOUBLEBUFFER, request.doubleBuffer ? 1 : 0) &&
+              // A 1.x context with no profile: the legacy context, where
+              // fixed-function GL 1.1 is all there.
+              setGlAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1) &&
+              setGlAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1) &&
+              setGlAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0) &&
+              setGlAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    return ok ? 1 : 0;
+}
+
+bool setPixelFormat(DeviceContextHandle deviceContext, int format, const PixelFormatRequest&) {
+    if (!deviceContext || format != 1) return false;
+    PlatformWindow* record = deviceContext->window;
+    if (record->flags & SDL_WINDOW_OPENGL) return false;  // a format is set once per window
+    int x, y, width, height;
+    SDL_GetWindowPosition(record->window, &x, &y);
+    SDL_GetWindowSize(record->window, &width, &height);
+    Uint32 flags = record->flags | SDL_WINDOW_OPENGL;
+    SDL_Window* window = makeSdlWindow(SDL_GetWindowTitle(record->window), x, y, width, height,
+                                       flags);
+    if (!window) return false;
+    SDL_DestroyWindow(record->window);
+    record->window = window;
+    record->windowId = SDL_GetWindowID(window);
+    record->flags = flags;
+    return true;
+}
+
+RenderContextHandle createRenderContext(DeviceContextHandle deviceContext) {
+    if (!deviceContext || !(deviceContext->window->flags & SDL_WINDOW_OPENGL)) return nullptr;
+    return static_cast<RenderContextHandle>(SDL_GL_CreateContext(deviceContext->window->window));
+}
+
+bool makeContextCurrent(DeviceContextHandle deviceContext, RenderContextHandle renderContext) {
+    if (!deviceContext || !renderContext) return false;
+    return SDL_GL_MakeCurrent(deviceContext->window->window, renderContext) == 0;
+}
+
+bool makeNoContextCurrent() { return SDL_GL_MakeCurrent(nullptr, nullptr) == 0; }
+
+bool deleteRenderContext(RenderContextHandle renderContext) {
+    if (!renderContext) return false;
+    SDL_GL_DeleteContext(renderContext);
+    return true;
+}
+
+void presentFrame(DeviceContextHandle deviceContext) {
+    if (deviceContext) SDL_GL_SwapWindow(deviceContext->window->window);
+}
+
+bool changeDisplayMode(int width, int height, int bitsPerPixel) {
+    if (!classRegistered) return false;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int m = 0; m < count; ++m) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, m, &mode) != 0) continue;
+        if (mode.w == width && mode.h == height &&
+            (int)SDL_BITSPERPIXEL(mode.format) == bitsPerPixel) {
+            wantedDisplayMode = mode;
+            displayModeWanted = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+void restoreDisplayMode() {
+    if (currentWindow && (currentWindow->flags & SDL_WINDOW_FULLSCREEN))
+        SDL_SetWindowFullscreen(currentWindow->window, 0);
+    displayModeWanted = false;
+}
+
+void hideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+void showCursor() { SDL_ShowCursor(SDL_ENABLE); }
+
+// --- Events ---------------------------------------------------------------
+
+static int virtualKeyCode(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return keyLetterA + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return keyDigit0 + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return keyF1 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F24) return keyF1 + 12 + (key - SDLK_F13);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return keyNumpad0 + 1 + (key - SDLK_KP_1);
+    switch (key) {
+    case SDLK_KP_0: return keyNumpad0;
+    case SDLK_ESCAPE: return keyEscape;
+    case SDLK_PAGEUP: return keyPageUp;
+    case SDLK_PAGEDOWN: return keyPageDown;
+    case SDLK_END: return keyEnd;
+    case SDLK_HOME: return keyHome;
+    case SDLK_LEFT: return keyLeft;
+    case SDLK_UP: return keyUp;
+    case SDLK_RIGHT: return keyRight;
+    case SDLK_DOWN: return keyDown;
+    case SDLK_INSERT: return keyInsert;
+    case SDLK_DELETE: return keyDelete;
+    case SDLK_BACKSPACE: return keyBackspace;
+    case SDLK_TAB: return keyTab;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return keyReturn;
+    case SDLK_SPACE: return keySpace;
+    case SDLK_PAUSE: return keyPause;
+    case SDLK_CAPSLOCK: return keyCapsLock;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return keyShift;
+    case SDLK_LCTRL: case SDLK_RCTRL: return keyControl;
+    case SDLK_LALT: case SDLK_RALT: return keyAlt;
+    default: return -1;
+    }
+}
+
+static WindowEvent otherEvent() { return WindowEvent{currentWindow, windowMessageOther, 0, 0}; }
+
+static WindowEvent activateEvent(uintptr_t state, bool minimised) {
+    return WindowEvent{currentWindow, windowMessageActivate,
+                       state | (minimised ? (uintptr_t)1 << 16 : 0), 0};
+}
+
+static WindowEvent translate(const SDL_Event& sdl) {
+    if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP) {
+        int code = virtualKeyCode(sdl.key.keysym.sym);
+        if (code < 0) return otherEvent();
+        bool down = sdl.type == SDL_KEYDOWN;
+        bool system = (sdl.key.keysym.mod & KMOD_ALT) || code == keyF10 || code == keyAlt;
+        WindowMessage message = system ? (down ? windowMessageSystemKeyDown : windowMessageSystemKeyUp)
+                                       : (down ? windowMessageKeyDown : windowMessageKeyUp);
+        return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
+    }
+    if (sdl.type == SDL_QUIT) {
+        // A signal or the last window closing: the same request as the close button.
+        return WindowEvent{currentWindow, windowMessageClose, 0, 0};
+    }
+    if (sdl.type != SDL_WINDOWEVENT || !currentWindow || sdl.window.windowID != currentWindow->windowId)
+        return otherEvent();
+
+    bool minimised = (SDL_GetWindowFlags(currentWindow->window) & SDL_WINDOW_MINIMIZED) != 0;
+    switch (sdl.window.event) {
+    case SDL_WINDOWEVENT_MINIMIZED: return activateEvent(activateInactive, true);
+    case SDL_WINDOWEVENT_RESTORED: return activateEvent(activateActive, false);
+    case SDL_WINDOWEVENT_FOCUS_GAINED: return activateEvent(activateActive, minimised);
+    case SDL_WINDOWEVENT_FOCUS_LOST: return activateEvent(activateInactive, minimised);
+    case SDL_WINDOWEVENT_CLOSE: return WindowEvent{currentWindow, windowMessageClose, 0, 0};
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(currentWindow->window, &width, &height);
+        intptr_t size = (intptr_t)((height & 0xFFFF) << 16) | (intptr_t)(width & 0xFFFF);
+        return WindowEvent{currentWindow, windowMessageSize, 0, size};
+    }
+    default: return otherEvent();
+    }
+}
+
+bool takeEvent(WindowEvent* event) {
+    if (quitPosted) {
+        quitPosted = false;
+        *event = WindowEvent{nullptr, windowMessageQuit, (uintptr_t)quitExitCode, 0};
+        return true;
+    }
+    SDL_Event sdl;
+    if (!classRegistered || !SDL_PollEvent(&sdl)) return false;
+    *event = translate(sdl);
+    return true;
+}
+
+void dispatchEvent(const WindowEvent& event) {
+    if (classHandler && event.window)
+        classHandler(event.window, event.message, event.first, event.second);
+}
+
+intptr_t defaultWindowMessage(WindowHandle, WindowMessage, uintptr_t, intptr_t) { return 0; }
+
+void postQuitEvent(int exitCode) {
+    quitPosted = true;
+    quitExitCode = exitCode;
+}
+
+// --- Message boxes -----------------------------------------------------------
+
+MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon icon,
+                             MessageButtons buttons) {
+    Uint32 flags = 0;
+    if (icon == messageIconWarning) flags = SDL_MESSAGEBOX_WARNING;
+    if (icon == messageIconStop) flags = SDL_MESSAGEBOX_ERROR;
+    if (icon == messageIconInformation) flags = SDL_MESSAGEBOX_INFORMATION;
+
+    const SDL_MessageBoxButtonData okButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+         messageAnswerOk, "OK"},
+    };
+    const SDL_MessageBoxButtonData yesNoButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, messageAnswerYes, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, messageAnswerNo, "No"},
+    };
+    SDL_MessageBoxData box = {};
+    box.flags = flags;
+    box.window = nullptr;  // no owner: the box may come before or after the window
+    box.title = caption;
+    box.message = text;
+    if (buttons == messageButtonsYesNo) {
+        box.numbuttons = 2;
+        box.buttons = yesNoButtons;
+    } else {
+        box.numbuttons = 1;
+        box.buttons = okButtons;
+    }
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        // No display or no font: the failure still has to reach someone.
+        size_t length = std::strlen(text);
+        bool endsLine = length > 0 && text[length - 1] == '\n';
+        std::fprintf(stderr, "%s: %s%s", caption, text, endsLine ? "" : "\n");
+        std::fflush(stderr);
+        // As when the platform's own box fails: nothing said Yes.
+        return buttons == messageButtonsYesNo ? messageAnswerNo : messageAnswerOk;
+    }
+    if (buttons == messageButtonsYesNo) return pressed == messageAnswerYes ? messageAnswerYes : messageAnswerNo;
+    return messageAnswerOk;
+}
