@@ -1,0 +1,159 @@
+#include "image/dib_reader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/dib_test_bytes.h"
+#include "tests/fake_window_system.h"
+
+static void* (*const defaultAllocate)(size_t) = dibAllocate;
+
+static int openDescriptors() {
+    int count = 0;
+    DIR* fds = opendir("/proc/self/fd");
+    while (fds && readdir(fds)) ++count;
+    if (fds) closedir(fds);
+    return count;
+}
+
+static bool mappedNow(const std::string& path) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(path) != std::string::npos) return true;
+    return false;
+}
+
+// Files live in a folder of their own per process: the plain and the sanitized
+// test programs run side by side.
+class ReaderFiles : public testing::Test {
+protected:
+    std::string folder;
+
+    void SetUp() override {
+        resetFakeWindowSystem();
+        dibAllocate = defaultAllocate;
+        std::string pattern = testing::TempDir() + "dibreader.XXXXXX";
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override {
+        dibAllocate = defaultAllocate;
+        DIR* files = opendir(folder.c_str());
+        while (const dirent* entry = files ? readdir(files) : nullptr)
+            if (entry->d_name[0] != '.') unlink((folder + "/" + entry->d_name).c_str());
+        if (files) closedir(files);
+        rmdir(folder.c_str());
+    }
+    std::string write(const char* name, const Bytes& bytes) {
+        const std::string path = folder + "/" + name;
+        std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), (std::streamsize)bytes.size());
+        return path;
+    }
+};
+
+using ReadDibFile = ReaderFiles;
+using LoadBitmapFile = ReaderFiles;
+
+static const Bytes goodFile = withFileHeader(infoHeader(2, 1, 24), {1, 2, 3, 4, 5, 6, 0, 0});
+
+TEST_F(ReadDibFile, DecodesWithoutMessageAndReleasesFile) {
+    const std::string path = write("good.bmp", goodFile);
+    const int descriptors = openDescriptors();
+    RgbImage* image = readDibFile(path.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 2);
+    EXPECT_EQ(image->height, 1);
+    EXPECT_EQ(Bytes(image->data, image->data + 6), (Bytes{3, 2, 1, 6, 5, 4}));
+    freeRgbImage(image);
+    EXPECT_TRUE(fakeMessages.empty());
+    EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_FALSE(mappedNow(path));
+}
+
+TEST_F(ReadDibFile, EachRefusalShowsItsOneMessage) {
+    Bytes v4Header = infoHeader(2, 1, 24);
+    v4Header[0] = 108;
+    const std::string unknown = write("v4.bmp", join({fileHeader(122), v4Header, Bytes(80, 0)}));
+    const std::string broken = write("rle.bmp", withFileHeader(infoHeader(2, 1, 8, 1, 1), {0, 0, 0, 0, 3, 0}));
+    const std::string good = write("good.bmp", goodFile);
+    const int descriptors = openDescriptors();
+
+    EXPECT_EQ(readDibFile(unknown.c_str()), nullptr);
+    EXPECT_EQ(readDibFile(broken.c_str()), nullptr);
+    dibAllocate = [](size_t) -> void* { return nullptr; };
+    EXPECT_EQ(readDibFile(good.c_str()), nullptr);
+
+    EXPECT_EQ(fakeMessages, (Messages{{"Error", "Unknown DIB file format."},
+                                      {"Error", "Image file conversion error."},
+                                      {"Error", "Out of memory."}}));
+    EXPECT_EQ(fakeMessageIcons, std::vector<MessageIcon>(3, messageIconNone));
+    EXPECT_EQ(fakeMessageButtons, std::vector<MessageButtons>(3, messageButtonsOk));
+    EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_FALSE(mappedNow(folder));
+}
+
+TEST_F(ReadDibFile, UnopenableFileNamesThePath) {
+    // missing, empty (cannot be mapped), a folder
+    const std::string missing = folder + "/missing.bmp";
+    const std::string empty = write("empty.bmp", {});
+    const int descriptors = openDescriptors();
+    for (const std::string& path : {missing, empty, folder}) {
+        SCOPED_TRACE(path);
+        resetFakeWindowSystem();
+        EXPECT_EQ(readDibFile(path.c_str()), nullptr);
+        EXPECT_EQ(fakeMessages, (Messages{{"Error", "Failed to open DIB file " + path + ".\n"}}));
+    }
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+TEST_F(ReadDibFile, LongPathQuotedWhole) {
+    const std::string path = folder + "/" + std::string(5000, 'x') + ".bmp";
+    EXPECT_EQ(readDibFile(path.c_str()), nullptr);
+    EXPECT_EQ(fakeMessages, (Messages{{"Error", "Failed to open DIB file " + path + ".\n"}}));
+}
+
+TEST_F(LoadBitmapFile, MissingOrNoPathGivesNothingSilently) {
+    EXPECT_EQ(loadBitmapFile(nullptr), nullptr);
+    EXPECT_EQ(loadBitmapFile((folder + "/missing.bmp").c_str()), nullptr);
+    EXPECT_TRUE(fakeMessages.empty());
+}
+
+TEST_F(LoadBitmapFile, PresentFileGoesToReader) {
+    RgbImage* image = loadBitmapFile(write("good.bmp", goodFile).c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 2);
+    freeRgbImage(image);
+    // an empty file opens, then the reader reports it
+    const std::string empty = write("empty.bmp", {});
+    EXPECT_EQ(loadBitmapFile(empty.c_str()), nullptr);
+    EXPECT_EQ(fakeMessages, (Messages{{"Error", "Failed to open DIB file " + empty + ".\n"}}));
+}
+
+TEST(FoulardPicture, ProgramPictureIsSquare24BitWithBothHeaders) {
+    // relative to the repository root, as the program opens it
+    std::ifstream file("Data/foulard.bmp", std::ios::binary);
+    ASSERT_TRUE(file) << "Data/foulard.bmp";
+    Bytes header(54);
+    file.read((char*)header.data(), 54);
+    EXPECT_EQ(header[0], 'B');
+    EXPECT_EQ(header[1], 'M');
+    EXPECT_EQ(header[14], 40);   // info header
+    EXPECT_EQ(header[28], 24);   // bits per pixel
+    EXPECT_EQ(header[30], 0);    // uncompressed
+    resetFakeWindowSystem();
+    RgbImage* image = loadBitmapFile("Data/foulard.bmp");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 256);
+    EXPECT_EQ(image->height, 256);
+    freeRgbImage(image);
+    EXPECT_TRUE(fakeMessages.empty());
+}
