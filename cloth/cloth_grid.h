@@ -28,8 +28,9 @@ static_assert(offsetof(ClothParticle, restLength) == 111 * sizeof(float), "restL
 static_assert(offsetof(ClothParticle, springCompression) == 143 * sizeof(float), "compression at float 143");
 
 extern ClothParticle ClothGrid[gridSize][gridSize];   // the live cloth, [i][j]
-// The integration's next-state buffer. Only what a step changes (position and
-// velocity) is staged here; commitNextGrid copies it back into ClothGrid.
+// The integration's next-state buffer. Only what the copy-back needs, the new
+// position, is staged here (the velocity is updated in the live record); the
+// other fields of these records are not kept up to date.
 extern ClothParticle nextGrid[gridSize][gridSize];
 // Per-node normals: filled by the frame's normal pass, read by the next frame's
 // wind pass, cleared by commitNextGrid.

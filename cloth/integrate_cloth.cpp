@@ -15,11 +15,21 @@ void savePinnedNodes() {
     pinnedNodeSaves[1] = second;
 }
 
-static inline double distanceFromSphereCenter(const float position[3]) {
+// sqrt is monotonic, so "sqrt(squares) <= collisionRadius" holds exactly when
+// squares is at most the largest double whose root rounds to at most the radius.
+// Comparing the squares with that bound gives the same answer without a root.
+static double largestCollidingSquare() {
+    double bound = collisionRadius * collisionRadius;
+    while (std::sqrt(bound) > collisionRadius) bound = std::nextafter(bound, 0.0);
+    while (std::sqrt(std::nextafter(bound, 10.0)) <= collisionRadius) bound = std::nextafter(bound, 10.0);
+    return bound;
+}
+
+static inline bool insideCollisionRadius(const float position[3], double bound) {
     const float dx = position[0] - sphereCenter[0];
     const float dy = position[1] - sphereCenter[1];
     const float dz = position[2] - sphereCenter[2];
-    return std::sqrt((double)dx * dx + (double)dy * dy + (double)dz * dz);
+    return (double)dx * dx + (double)dy * dy + (double)dz * dz <= bound;
 }
 
 // Mirrors the velocity at the sphere's tangent plane under the node's old
@@ -46,23 +56,26 @@ static void bounceOffSphere(ClothParticle& node) {
 }
 
 void integrateCloth() {
+    static const double collidingSquare = largestCollidingSquare();
     const float mass = particleMass;
     const float damping = velocityDamping;
+    const float g[3] = {gravity[0], gravity[1], gravity[2]};
+    // No node reads another's state here, so each is finished in one visit. Only
+    // the new position is staged in nextGrid; the rest of the record carries over.
     for (int i = 0; i < gridSize; ++i) {
         for (int j = 0; j < gridSize; ++j) {
             ClothParticle& node = ClothGrid[i][j];
-            ClothParticle& next = nextGrid[i][j];
+            float* next = nextGrid[i][j].position;
             for (int c = 0; c < 3; ++c) {
-                node.acceleration[c] = node.force[c] / mass + gravity[c];
+                node.acceleration[c] = node.force[c] / mass + g[c];
                 node.velocity[c] = node.velocity[c] + node.acceleration[c] / 8;
                 node.velocity[c] = node.velocity[c] * damping;
-                next.position[c] = node.position[c] + node.velocity[c];
+                next[c] = node.position[c] + node.velocity[c];
             }
-            if (distanceFromSphereCenter(next.position) <= collisionRadius) {
+            if (insideCollisionRadius(next, collidingSquare)) {
                 bounceOffSphere(node);
-                for (int c = 0; c < 3; ++c) next.position[c] = node.position[c] + node.velocity[c];
+                for (int c = 0; c < 3; ++c) next[c] = node.position[c] + node.velocity[c];
             }
-            for (int c = 0; c < 3; ++c) next.velocity[c] = node.velocity[c];
         }
     }
 }
@@ -71,10 +84,8 @@ void commitNextGrid() {
     for (int i = 0; i < gridSize; ++i) {
         for (int j = 0; j < gridSize; ++j) {
             ClothParticle& node = ClothGrid[i][j];
-            const ClothParticle& next = nextGrid[i][j];
             for (int c = 0; c < 3; ++c) {
-                node.position[c] = next.position[c];
-                node.velocity[c] = next.velocity[c];
+                node.position[c] = nextGrid[i][j].position[c];
                 node.force[c] = 0.0f;
                 node.acceleration[c] = 0.0f;
             }
