@@ -2,70 +2,128 @@
 
 #include <cmath>
 
-static inline void subtract(const float a[3], const float b[3], float out[3]) {
-    out[0] = a[0] - b[0];
-    out[1] = a[1] - b[1];
-    out[2] = a[2] - b[2];
+// The sums are formed by coordinate in [i][j] tables, so each step runs over
+// contiguous rows and vectorises. Every node still receives its triangles in the
+// order the cells are visited (j outer, i inner; triangle 1 before 2), which for
+// node (i, j) is: cell (i-1, j-1) T1 and T2, cell (i, j-1) T2, cell (i-1, j) T1,
+// cell (i, j) T1 and T2. A missing cell adds +0, which changes nothing: a sum
+// that starts at +0 can never be -0.
+
+namespace {
+
+// Tables with a zero margin of one on each side: node or cell (i, j) at [i+1][j+1].
+constexpr int margin = 1;
+constexpr int tableSize = gridSize + 2 * margin;
+using Table = float[tableSize][tableSize + 3];
+
+alignas(32) Table positionTable[3];
+alignas(32) Table triangle1[3];  // cells only; row and column 44 stay zero
+alignas(32) Table triangle2[3];
+alignas(32) Table partialSums[3];  // each node's sum before the cell it is the first corner of
+
+#define CLOTH_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+CLOTH_VECTOR_CLONES void gatherPositions() {
+    for (int i = 0; i < gridSize; ++i)
+        for (int j = 0; j < gridSize; ++j)
+            for (int c = 0; c < 3; ++c) positionTable[c][i + margin][j + margin] = ClothGrid[i][j].position[c];
 }
 
-static inline void cross(const float a[3], const float b[3], float out[3]) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
+// T1 = (P10 - P00) x (P00 - P11), T2 = (P01 - P11) x (P11 - P00) for every cell.
+CLOTH_VECTOR_CLONES void computeTriangles() {
+    const Table& x = positionTable[0];
+    const Table& y = positionTable[1];
+    const Table& z = positionTable[2];
+    for (int i = margin; i < cellCount + margin; ++i) {
+        for (int j = margin; j < cellCount + margin; ++j) {
+            const float ax = x[i + 1][j] - x[i][j], ay = y[i + 1][j] - y[i][j], az = z[i + 1][j] - z[i][j];
+            const float bx = x[i][j] - x[i + 1][j + 1], by = y[i][j] - y[i + 1][j + 1],
+                        bz = z[i][j] - z[i + 1][j + 1];
+            triangle1[0][i][j] = ay * bz - az * by;
+            triangle1[1][i][j] = az * bx - ax * bz;
+            triangle1[2][i][j] = ax * by - ay * bx;
+            const float cx = x[i][j + 1] - x[i + 1][j + 1], cy = y[i][j + 1] - y[i + 1][j + 1],
+                        cz = z[i][j + 1] - z[i + 1][j + 1];
+            const float dx = x[i + 1][j + 1] - x[i][j], dy = y[i + 1][j + 1] - y[i][j],
+                        dz = z[i + 1][j + 1] - z[i][j];
+            triangle2[0][i][j] = cy * dz - cz * dy;
+            triangle2[1][i][j] = cz * dx - cx * dz;
+            triangle2[2][i][j] = cx * dy - cy * dx;
+        }
+    }
 }
 
-static inline void addTo(float sum[3], const float v[3]) {
-    sum[0] = sum[0] + v[0];
-    sum[1] = sum[1] + v[1];
-    sum[2] = sum[2] + v[2];
-}
-
-// Length in double, stored as float, each component divided by that float. A
-// zero vector has no direction: it stays zero rather than turning into NaN.
-static inline void scaleToUnit(float v[3]) {
-    const float length = (float)std::sqrt((double)v[0] * v[0] + (double)v[1] * v[1] + (double)v[2] * v[2]);
-    if (length == 0.0f) return;
-    v[0] = v[0] / length;
-    v[1] = v[1] / length;
-    v[2] = v[2] / length;
-}
-
-void sumSmoothNormals(float (*lineEnds)[cellCount][3]) {
-    const float lineScale = normalLineScale;
-    const float s = gridSpacing;
-    for (int j = 0; j < cellCount; ++j) {
-        for (int i = 0; i < cellCount; ++i) {
-            const float* p00 = ClothGrid[i][j].position;
-            const float* p10 = ClothGrid[i + 1][j].position;
-            const float* p11 = ClothGrid[i + 1][j + 1].position;
-            const float* p01 = ClothGrid[i][j + 1].position;
-            float a[3], b[3], triangle[3];
-
-            subtract(p10, p00, a);
-            subtract(p00, p11, b);
-            cross(a, b, triangle);
-            addTo(nodeNormalSums[i + 1][j], triangle);
-            addTo(nodeNormalSums[i][j], triangle);
-            addTo(nodeNormalSums[i + 1][j + 1], triangle);
-
-            subtract(p01, p11, a);
-            subtract(p11, p00, b);
-            cross(a, b, triangle);
-            addTo(nodeNormalSums[i][j + 1], triangle);
-            addTo(nodeNormalSums[i][j], triangle);
-            addTo(nodeNormalSums[i + 1][j + 1], triangle);
-
-            if (lineEnds) {
-                const float* sum = nodeNormalSums[i + 1][j];
-                for (int c = 0; c < 3; ++c) lineEnds[j][i][c] = lineScale * sum[c] * s + p10[c];
+CLOTH_VECTOR_CLONES void sumTriangles() {
+    for (int c = 0; c < 3; ++c) {
+        const Table& t1 = triangle1[c];
+        const Table& t2 = triangle2[c];
+        for (int i = 0; i < gridSize; ++i) {
+            const int a = i + margin;
+            for (int j = 0; j < gridSize; ++j) {
+                const int b = j + margin;
+                float sum = nodeNormalSums[i][j][c];
+                sum = sum + t1[a - 1][b - 1];
+                sum = sum + t2[a - 1][b - 1];
+                sum = sum + t2[a][b - 1];
+                sum = sum + t1[a - 1][b];
+                partialSums[c][a][b] = sum;
+                sum = sum + t1[a][b];
+                sum = sum + t2[a][b];
+                nodeNormalSums[i][j][c] = sum;
             }
         }
     }
 }
 
-void normaliseNodeNormals() {
-    for (int i = 0; i < gridSize; ++i)
-        for (int j = 0; j < gridSize; ++j) scaleToUnit(nodeNormalSums[i][j]);
+// Normal line of node [i+1][j], drawn right after cell (i, j): its sum then
+// holds every earlier cell and triangle 1 of cell (i, j), but not yet the
+// triangles of cell (i+1, j).
+CLOTH_VECTOR_CLONES void computeLineEnds(float (*lineEnds)[cellCount][3]) {
+    const float lineScale = normalLineScale;
+    const float s = gridSpacing;
+    for (int j = 0; j < cellCount; ++j)
+        for (int i = 0; i < cellCount; ++i)
+            for (int c = 0; c < 3; ++c) {
+                const float sum = partialSums[c][i + 1 + margin][j + margin];
+                lineEnds[j][i][c] = lineScale * sum * s + positionTable[c][i + 1 + margin][j + margin];
+            }
+}
+
+// Length in double, stored as float, each component divided by that float. A
+// zero vector has no direction: it stays zero rather than turning into NaN
+// (dividing by 1 instead keeps its zeros, signs included).
+inline void scaleToUnit(float v[3]) {
+    float length = (float)std::sqrt((double)v[0] * v[0] + (double)v[1] * v[1] + (double)v[2] * v[2]);
+    if (length == 0.0f) length = 1.0f;
+    v[0] = v[0] / length;
+    v[1] = v[1] / length;
+    v[2] = v[2] / length;
+}
+
+inline void subtract(const float a[3], const float b[3], float out[3]) {
+    out[0] = a[0] - b[0];
+    out[1] = a[1] - b[1];
+    out[2] = a[2] - b[2];
+}
+
+inline void cross(const float a[3], const float b[3], float out[3]) {
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+}  // namespace
+
+void sumSmoothNormals(float (*lineEnds)[cellCount][3]) {
+    gatherPositions();
+    computeTriangles();
+    sumTriangles();
+    if (lineEnds) computeLineEnds(lineEnds);
+}
+
+CLOTH_VECTOR_CLONES void normaliseNodeNormals() {
+    float* v = &nodeNormalSums[0][0][0];
+    for (int n = 0; n < gridSize * gridSize; ++n) scaleToUnit(v + 3 * n);
 }
 
 void cellCornerNormals(int i, int j, float normals[4][3]) {

@@ -114,6 +114,22 @@ TEST_F(ClothFrame, MatchesLiteralImplementationBitForBit) {
     EXPECT_GT(std::fabs(ClothGrid[0][0].velocity[2]) + std::fabs(ClothGrid[2][3].windForce[2]), 0.0f);
 }
 
+TEST_F(ClothFrame, NormalLineEndsMatchLiteralImplementation) {
+    windEnabled = 1, reference.windOn = true;
+    for (int frame = 0; frame < 300; ++frame) simulateClothFrame(), referenceFrame(reference);
+    ASSERT_TRUE(matchesReference());
+    static float ours[cellCount][cellCount][3], theirs[cellCount][cellCount][3];
+    for (int i = 0; i < gridSize; ++i)
+        for (int j = 0; j < gridSize; ++j)
+            for (int c = 0; c < 3; ++c) nodeNormalSums[i][j][c] = reference.normals[i][j][c] = 0;
+    sumSmoothNormals(ours);
+    referenceSmoothNormals(reference, theirs);
+    for (int j = 0; j < cellCount; ++j)
+        for (int i = 0; i < cellCount; ++i)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_TRUE(sameBits(ours[j][i][c], theirs[j][i][c])) << "line of node " << i + 1 << "," << j;
+}
+
 TEST_F(ClothFrame, FoldedCellKeepsNormalsFinite) {
     // Collapse two rows onto each other: their cells have zero area.
     for (int j = 0; j < gridSize; ++j)

@@ -128,7 +128,9 @@ void cross(const float a[3], const float b[3], float out[3]) {
     out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
-void smoothNormalsOf(ReferenceCloth& cloth) {
+}  // namespace
+
+void referenceSmoothNormals(ReferenceCloth& cloth, float (*lineEnds)[cellCount][3]) {
     for (int j = 0; j <= 43; ++j) {
         for (int i = 0; i <= 43; ++i) {
             const float* p00 = cloth.grid[i][j].position;
@@ -150,6 +152,9 @@ void smoothNormalsOf(ReferenceCloth& cloth) {
                 cloth.normals[i][j][c] += t[c];
                 cloth.normals[i + 1][j + 1][c] += t[c];
             }
+            if (lineEnds)
+                for (int c = 0; c < 3; ++c)
+                    lineEnds[j][i][c] = 4.0f * cloth.normals[i + 1][j][c] * cloth.spacing + p10[c];
         }
     }
     for (auto& row : cloth.normals) {
@@ -160,8 +165,6 @@ void smoothNormalsOf(ReferenceCloth& cloth) {
         }
     }
 }
-
-}  // namespace
 
 void referenceReset(ReferenceCloth& cloth) {
     cloth.centre[0] = 0, cloth.centre[1] = 0, cloth.centre[2] = -10;
@@ -225,5 +228,5 @@ void referenceFrame(ReferenceCloth& cloth) {
         cloth.grid[39][44] = cloth.saves[0];
         cloth.grid[5][44] = cloth.saves[1];
     }
-    if (cloth.smoothOn) smoothNormalsOf(cloth);
+    if (cloth.smoothOn) referenceSmoothNormals(cloth, nullptr);
 }

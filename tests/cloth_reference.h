@@ -5,6 +5,7 @@
 // The production code must match it bit for bit.
 
 #include "cloth/cloth_grid.h"
+#include "cloth/cloth_normals.h"
 
 struct ReferenceCloth {
     ClothParticle grid[gridSize][gridSize];
@@ -18,3 +19,5 @@ struct ReferenceCloth {
 
 void referenceReset(ReferenceCloth& cloth);   // parameters, sheet, rest lengths
 void referenceFrame(ReferenceCloth& cloth);   // one frame, normals included
+// Sums and normalises cloth.normals; with lineEnds, the normal lines' far ends.
+void referenceSmoothNormals(ReferenceCloth& cloth, float (*lineEnds)[cellCount][3]);
