@@ -171,6 +171,18 @@ __attribute__((target("avx2"))) void completeInteriorNode(ClothParticle& node, c
     storeInterleaved(&node.springForce[0][0], force[0], force[1], force[2]);
 }
 
+// sumNodeForce with x, y and z in three lanes of one register: each lane still
+// adds the slots in order. The fourth lane reads the float after each vector
+// (inside the record) and is discarded; acceleration[0] is written back as read.
+__attribute__((target("avx2"))) inline void sumNodeForceVector(ClothParticle& node, int springCount,
+                                                              bool addWind) {
+    const __m128 start = _mm_loadu_ps(node.force);
+    __m128 total = start;
+    for (int s = 0; s < springCount; ++s) total = _mm_add_ps(total, _mm_loadu_ps(node.springForce[s]));
+    if (addWind) total = _mm_add_ps(total, _mm_loadu_ps(node.windForce));
+    _mm_storeu_ps(node.force, _mm_blend_ps(total, start, 0x8));
+}
+
 // Edge and corner nodes: the same values, one slot at a time.
 void completeBorderNode(int i, int j, float stiffness) {
     ClothParticle& node = ClothGrid[i][j];
@@ -211,7 +223,7 @@ __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness,
                                      negativeStiffness);
             else
                 completeBorderNode(i, j, stiffness);
-            sumNodeForce(ClothGrid[i][j], springCountOf(i, j), addWind);
+            sumNodeForceVector(ClothGrid[i][j], springCountOf(i, j), addWind);
         }
     }
 }
