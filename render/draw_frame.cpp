@@ -75,33 +75,30 @@ static void drawNormalLines() {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// Every node shares its unit normal among its cells: index the grid directly.
-static void drawSmoothCloth() {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(ClothParticle), ClothGrid[0][0].position);
-    glNormalPointer(GL_FLOAT, 0, nodeNormalSums);
-    glTexCoordPointer(2, GL_FLOAT, 0, nodeTexCoords);
-    glDrawElements(GL_QUADS, cornersPerFrame, GL_UNSIGNED_SHORT, cornerNodeIndices);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+// Corners are sent unshared, cell by cell, in both schemes: drawn from shared,
+// indexed vertices llvmpipe shades some far, grazing quads a shade differently
+// from quads drawn one by one, and the picture must not depend on the scheme.
+static void stageCornerPositions() {
+    for (int k = 0; k < cornersPerFrame; ++k) {
+        const int node = cornerNodeIndices[k];
+        copyPosition(ClothGrid[node / gridSize][node % gridSize].position, cornerPositions[k]);
+    }
 }
 
-// Each corner has its cell's own normal, so corners are sent unshared.
-static void drawFacetedCloth() {
-    int k = 0;
-    for (int j = 0; j < cellCount; ++j) {
-        for (int i = 0; i < cellCount; ++i, k += 4) {
-            cellCornerNormals(i, j, &cornerNormals[k]);
-            for (int c = 0; c < 4; ++c) {
-                const int node = cornerNodeIndices[k + c];
-                copyPosition(ClothGrid[node / gridSize][node % gridSize].position,
-                             cornerPositions[k + c]);
-            }
-        }
+static void stageSmoothCornerNormals() {
+    for (int k = 0; k < cornersPerFrame; ++k) {
+        const int node = cornerNodeIndices[k];
+        copyPosition(nodeNormalSums[node / gridSize][node % gridSize], cornerNormals[k]);
     }
+}
+
+static void stageFacetedCornerNormals() {
+    int k = 0;
+    for (int j = 0; j < cellCount; ++j)
+        for (int i = 0; i < cellCount; ++i, k += 4) cellCornerNormals(i, j, &cornerNormals[k]);
+}
+
+static void drawClothCorners() {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -151,12 +148,13 @@ bool drawFrame() {
         sumSmoothNormals(showNormals ? normalLineEnds : nullptr);
         normaliseNodeNormals();
         if (showNormals) drawNormalLines();
-        glEnable(GL_TEXTURE_2D);
-        drawSmoothCloth();
+        stageSmoothCornerNormals();
     } else {
-        glEnable(GL_TEXTURE_2D);
-        drawFacetedCloth();
+        stageFacetedCornerNormals();
     }
+    stageCornerPositions();
+    glEnable(GL_TEXTURE_2D);
+    drawClothCorners();
     glDisable(GL_TEXTURE_2D);
     return true;
 }
