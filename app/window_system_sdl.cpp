@@ -34,6 +34,7 @@ struct PlatformWindow {
     Uint32 windowId;
     Uint32 flags;  // without SDL_WINDOW_OPENGL until the pixel format is set
     PlatformDrawable drawable;
+    char title[256];  // given to the GL window only, so no stand-in carries it
 };
 
 static PlatformModule programModuleRecord;
@@ -83,9 +84,10 @@ WindowHandle createWindow(const char*, const char* title, WindowStyle style, int
     if (!classRegistered || currentWindow) return nullptr;
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (style == windowStylePopup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN;
-    SDL_Window* window = makeSdlWindow(title, x, y, width, height, flags);
+    SDL_Window* window = makeSdlWindow("", x, y, width, height, flags);
     if (!window) return nullptr;
-    windowRecord = PlatformWindow{window, SDL_GetWindowID(window), flags, {&windowRecord}};
+    windowRecord = PlatformWindow{window, SDL_GetWindowID(window), flags, {&windowRecord}, {}};
+    SDL_strlcpy(windowRecord.title, title, sizeof windowRecord.title);
     currentWindow = &windowRecord;
     return currentWindow;
 }
@@ -165,8 +167,7 @@ bool setPixelFormat(DeviceContextHandle deviceContext, int format, const PixelFo
     SDL_GetWindowPosition(record->window, &x, &y);
     SDL_GetWindowSize(record->window, &width, &height);
     Uint32 flags = record->flags | SDL_WINDOW_OPENGL;
-    SDL_Window* window = makeSdlWindow(SDL_GetWindowTitle(record->window), x, y, width, height,
-                                       flags);
+    SDL_Window* window = makeSdlWindow(record->title, x, y, width, height, flags);
     if (!window) return false;
     SDL_DestroyWindow(record->window);
     record->window = window;

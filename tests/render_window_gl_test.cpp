@@ -1,0 +1,136 @@
+// The render window on the real SDL layer under Xvfb: what the window system
+// and GL report once openRenderWindow has succeeded.
+
+#include "app/render_window.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+// gluPerspective's x and y scale for a 45-degree field of view.
+const double focal = 1.0 / std::tan(45.0 * 3.14159265358979323846 / 360.0);
+const float matrixTolerance = 1e-5f;
+
+class SdlRenderWindowOnX : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppWindow = AppWindowState{nullptr, nullptr, nullptr, nullptr, 1, 0};
+        testing::internal::CaptureStderr();
+        opened = openRenderWindow("Tarv's OpenGL Framework", 640, 480, 16, false);
+        reported = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(opened) << reported;
+    }
+    void TearDown() override {
+        if (opened) closeRenderWindow();
+    }
+
+    static void viewport(GLint out[4]) { glGetIntegerv(GL_VIEWPORT, out); }
+    static void projection(GLfloat out[16]) { glGetFloatv(GL_PROJECTION_MATRIX, out); }
+
+    bool opened = false;
+    std::string reported;
+};
+
+}  // namespace
+
+TEST_F(SdlRenderWindowOnX, WindowHasTitleAndClientSize) {
+    EXPECT_EQ(reported.find("ERROR"), std::string::npos) << reported;
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Tarv's OpenGL Framework");
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN);
+}
+
+TEST_F(SdlRenderWindowOnX, ContextIsDoubleBufferedWithAtLeastTheRequestedBits) {
+    int doubleBuffer = 0;
+    SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffer);
+    EXPECT_EQ(doubleBuffer, 1);
+    GLint bits[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_RED_BITS, &bits[0]);
+    glGetIntegerv(GL_GREEN_BITS, &bits[1]);
+    glGetIntegerv(GL_BLUE_BITS, &bits[2]);
+    glGetIntegerv(GL_DEPTH_BITS, &bits[3]);
+    EXPECT_GE(bits[0], 5);
+    EXPECT_GE(bits[1], 6);
+    EXPECT_GE(bits[2], 5);
+    EXPECT_GE(bits[3], 16);
+}
+
+TEST_F(SdlRenderWindowOnX, FixedFunctionDrawingIsAllowed) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBegin(GL_TRIANGLES);
+    glVertex3f(0.0f, 0.0f, -1.0f);
+    glVertex3f(1.0f, 0.0f, -1.0f);
+    glVertex3f(0.0f, 1.0f, -1.0f);
+    glEnd();
+    GLuint list = glGenLists(1);
+    EXPECT_NE(list, 0u);
+    glDeleteLists(list, 1);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+TEST_F(SdlRenderWindowOnX, ViewportAndPerspectiveForTheRequestedSize) {
+    GLint view[4];
+    viewport(view);
+    EXPECT_EQ(view[0], 0);
+    EXPECT_EQ(view[1], 0);
+    EXPECT_EQ(view[2], 640);
+    EXPECT_EQ(view[3], 480);
+    GLfloat matrix[16];
+    projection(matrix);
+    EXPECT_NEAR(matrix[0], focal / (640.0 / 480.0), matrixTolerance);
+    EXPECT_NEAR(matrix[5], focal, matrixTolerance);
+    // near 0.1, far 100
+    EXPECT_NEAR(matrix[10], -(100.0 + 0.1) / (100.0 - 0.1), matrixTolerance);
+    EXPECT_NEAR(matrix[14], -2.0 * 100.0 * 0.1 / (100.0 - 0.1), matrixTolerance);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+}
+
+TEST_F(SdlRenderWindowOnX, SizeMessageResetsViewportAndAspect) {
+    handleWindowMessage(AppWindow.windowHandle, windowMessageSize, 0, (300 << 16) | 800);
+    GLint view[4];
+    viewport(view);
+    EXPECT_EQ(view[2], 800);
+    EXPECT_EQ(view[3], 300);
+    GLfloat matrix[16];
+    projection(matrix);
+    EXPECT_NEAR(matrix[0], focal / (800.0 / 300.0), matrixTolerance);
+}
+
+TEST_F(SdlRenderWindowOnX, ZeroHeightCountsAsOne) {
+    resizeViewport(640, 0);
+    GLint view[4];
+    viewport(view);
+    EXPECT_EQ(view[2], 640);
+    EXPECT_EQ(view[3], 1);
+    GLfloat matrix[16];
+    projection(matrix);
+    EXPECT_TRUE(std::isfinite(matrix[0]));
+    EXPECT_NEAR(matrix[0], focal / 640.0, matrixTolerance);
+}
+
+TEST_F(SdlRenderWindowOnX, ClosingAndReopeningGivesAFreshCurrentContext) {
+    closeRenderWindow();
+    EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+    testing::internal::CaptureStderr();
+    opened = openRenderWindow("Tarv's OpenGL Framework", 640, 480, 16, false);
+    std::string again = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(opened) << again;
+    EXPECT_EQ(again.find("ERROR"), std::string::npos) << again;
+    EXPECT_NE(SDL_GL_GetCurrentContext(), nullptr);
+    GLint view[4];
+    viewport(view);
+    EXPECT_EQ(view[2], 640);
+}
