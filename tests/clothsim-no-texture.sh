@@ -3,8 +3,8 @@
 # message box, "Initialization Failed." captioned "ERROR", and exit with status 0.
 # Usage: clothsim-no-texture.sh <clothsim> <message_box_logger library>. Needs DISPLAY.
 set -u
-program=$1
-logger=$2
+program=$(realpath "$1")
+logger=$(realpath "$2")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
