@@ -46,6 +46,7 @@ static PlatformWindow* currentWindow;
 static bool quitPosted;
 static int quitExitCode;
 static bool displayModeWanted;
+static bool glLibraryLoaded;  // for this start of the video subsystem
 static SDL_DisplayMode wantedDisplayMode;
 
 ModuleHandle programModule() { return &programModuleRecord; }
@@ -62,7 +63,8 @@ bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle
 
 bool unregisterWindowClass(const char*, ModuleHandle) {
     if (!classRegistered) return false;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);  // unloads the GL library too
+    glLibraryLoaded = false;
     classRegistered = false;
     classHandler = nullptr;
     return true;
@@ -128,11 +130,10 @@ static bool setGlAttribute(SDL_GLattr attribute, int value) {
 int choosePixelFormat(DeviceContextHandle deviceContext, const PixelFormatRequest& request) {
     if (!deviceContext || !request.supportOpenGl || !request.drawToWindow || !request.rgba)
         return 0;
-    // Loaded once for the whole run; fails when the video driver has no OpenGL.
-    static bool glLoaded = false;
-    if (!glLoaded) {
+    // Fails when the video driver has no OpenGL at all.
+    if (!glLibraryLoaded) {
         if (SDL_GL_LoadLibrary(nullptr) != 0) return 0;
-        glLoaded = true;
+        glLibraryLoaded = true;
     }
     // 16 bits is 5/6/5; otherwise the bits are shared out evenly.
     int red = request.colourBits / 3;
