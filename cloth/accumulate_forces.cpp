@@ -91,24 +91,45 @@ static void accumulateSpringForcesScalar(float stiffness, bool addWind) {
 
 namespace {
 
-// A node's four forward springs, lanes toward (0,+1), (+1,-1), (+1,0), (+1,+1):
-// for an interior node exactly its slots 4 to 7.
-struct alignas(16) ForwardSprings {
-    float length[4];
-    float direction[3][4];
+// A node's eight neighbour directions in the interior slot order: lanes 0-3
+// toward (-1,-1), (-1,0), (-1,+1), (0,-1), lanes 4-7 toward (0,+1), (+1,-1),
+// (+1,0), (+1,+1). Lanes 4-7 are measured from this node; lanes 0-3 are filled
+// in, negated, by the neighbours that measured them. A border node's slots are
+// the valid lanes in the same order.
+struct alignas(32) NodeSprings {
+    float length[8];
+    float direction[3][8];
 };
 
-constexpr int forwardLane[3][3] = {{-1, -1, -1}, {-1, -1, 0}, {1, 2, 3}};  // [di+1][dj+1]
-
 // Positions by coordinate, node [i][j] at [i][j + 2]; row 45 and the margins are
-// zero so the forward lanes of edge nodes read something finite (never used).
+// zero so the lanes of border nodes that point outside read something finite.
 constexpr int paddedWidth = gridSize + 7;
 alignas(32) float paddedPositions[3][gridSize + 1][paddedWidth];
-// Two rows of forward springs, node [i][j] at [i & 1][j + 1].
-ForwardSprings forwardRows[2][gridSize + 2];
+// Two rows of springs, node [i][j] at [i & 1][j + 1].
+NodeSprings stagedRows[2][gridSize + 2];
 
-__attribute__((target("avx2"))) inline void storeInterleaved(float* out, __m256 x, __m256 y, __m256 z) {
-    // out = x0 y0 z0 x1 y1 z1 ... x7 y7 z7
+// Lanes of the eight directions that are a border node's slots, in slot order,
+// and how many; index by (row case * 3 + column case), case 0 first, 1 inner, 2 last.
+struct BorderCase {
+    int lanes[8];
+    int count;
+};
+constexpr BorderCase borderCases[9] = {
+    {{4, 6, 7, 0, 0, 0, 0, 0}, 3},  // [0][0]
+    {{3, 4, 5, 6, 7, 0, 0, 0}, 5},  // [0][j]
+    {{3, 5, 6, 0, 0, 0, 0, 0}, 3},  // [0][44]
+    {{1, 2, 4, 6, 7, 0, 0, 0}, 5},  // [i][0]
+    {{0, 1, 2, 3, 4, 5, 6, 7}, 8},  // interior
+    {{0, 1, 3, 5, 6, 0, 0, 0}, 5},  // [i][44]
+    {{1, 2, 4, 0, 0, 0, 0, 0}, 3},  // [44][0]
+    {{0, 1, 2, 3, 4, 0, 0, 0}, 5},  // [44][j]
+    {{0, 1, 3, 0, 0, 0, 0, 0}, 3},  // [44][44]
+};
+
+inline int edgeCase(int k) { return k == 0 ? 0 : (k == lastNode ? 2 : 1); }
+
+// Eight vectors of three: x0 y0 z0 x1 y1 z1 ... x7 y7 z7 in out[0..2].
+__attribute__((target("avx2"))) inline void interleave(__m256 x, __m256 y, __m256 z, __m256 out[3]) {
     const __m256 x0 = _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 0, 0, 1, 0, 0, 2, 0));
     const __m256 y0 = _mm256_permutevar8x32_ps(y, _mm256_setr_epi32(0, 0, 0, 0, 1, 0, 0, 2));
     const __m256 z0 = _mm256_permutevar8x32_ps(z, _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 0, 0));
@@ -118,19 +139,29 @@ __attribute__((target("avx2"))) inline void storeInterleaved(float* out, __m256 
     const __m256 x2 = _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 0, 6, 0, 0, 7, 0, 0));
     const __m256 y2 = _mm256_permutevar8x32_ps(y, _mm256_setr_epi32(5, 0, 0, 6, 0, 0, 7, 0));
     const __m256 z2 = _mm256_permutevar8x32_ps(z, _mm256_setr_epi32(0, 5, 0, 0, 6, 0, 0, 7));
-    _mm256_storeu_ps(out, _mm256_blend_ps(_mm256_blend_ps(x0, y0, 0x92), z0, 0x24));
-    _mm256_storeu_ps(out + 8, _mm256_blend_ps(_mm256_blend_ps(x1, y1, 0x24), z1, 0x49));
-    _mm256_storeu_ps(out + 16, _mm256_blend_ps(_mm256_blend_ps(x2, y2, 0x49), z2, 0x92));
+    out[0] = _mm256_blend_ps(_mm256_blend_ps(x0, y0, 0x92), z0, 0x24);
+    out[1] = _mm256_blend_ps(_mm256_blend_ps(x1, y1, 0x24), z1, 0x49);
+    out[2] = _mm256_blend_ps(_mm256_blend_ps(x2, y2, 0x49), z2, 0x92);
 }
 
-// The forward springs of node [i][j]: lengths in double, directions divided in float.
-__attribute__((target("avx2"))) inline void measureForwardSprings(int i, int j, ForwardSprings& out) {
+// Each of the eight values three times, to line up with interleaved vectors.
+__attribute__((target("avx2"))) inline void triple(__m256 v, __m256 out[3]) {
+    out[0] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2));
+    out[1] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(2, 3, 3, 3, 4, 4, 4, 5));
+    out[2] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(5, 5, 6, 6, 6, 7, 7, 7));
+}
+
+// The forward springs of node [i][j] (lanes 4-7 of its own entry), and the same
+// springs seen from their other ends (one lane 0-3 of each neighbour's entry).
+__attribute__((target("avx2"))) inline void measureForwardSprings(int i, int j) {
+    NodeSprings* row = stagedRows[i & 1] + 1;
+    NodeSprings* below = stagedRows[(i + 1) & 1] + 1;
     __m128 toward[3];
     __m256d squares = _mm256_setzero_pd();
     for (int c = 0; c < 3; ++c) {
         // lanes: [i][j+1], [i+1][j-1], [i+1][j], [i+1][j+1]
-        const __m128 below = _mm_loadu_ps(&paddedPositions[c][i + 1][j]);
-        const __m128 neighbours = _mm_move_ss(below, _mm_load_ss(&paddedPositions[c][i][j + 3]));
+        const __m128 under = _mm_loadu_ps(&paddedPositions[c][i + 1][j]);
+        const __m128 neighbours = _mm_move_ss(under, _mm_load_ss(&paddedPositions[c][i][j + 3]));
         const __m128 self = _mm_set1_ps(paddedPositions[c][i][j + 2]);
         const __m256d difference = _mm256_cvtps_pd(_mm_sub_ps(self, neighbours));
         squares = c == 0 ? _mm256_mul_pd(difference, difference)
@@ -139,36 +170,70 @@ __attribute__((target("avx2"))) inline void measureForwardSprings(int i, int j, 
     }
     __m128 length = _mm256_cvtpd_ps(_mm256_sqrt_pd(squares));
     length = _mm_blendv_ps(length, _mm_set1_ps(0.00001f), _mm_cmpeq_ps(length, _mm_setzero_ps()));
-    _mm_store_ps(out.length, length);
-    for (int c = 0; c < 3; ++c) _mm_store_ps(out.direction[c], _mm_div_ps(toward[c], length));
-}
 
-// Slots 0-3 of an interior node are the forward springs of [i-1][j-1], [i-1][j],
-// [i-1][j+1] and [i][j-1], seen from the other end.
-__attribute__((target("avx2"))) inline __m128 backwardLanes(const float* a, const float* b, const float* c,
-                                                           const float* d) {
-    return _mm_setr_ps(a[3], b[2], c[1], d[0]);
-}
-
-__attribute__((target("avx2"))) void completeInteriorNode(ClothParticle& node, const ForwardSprings& upLeft,
-                                                          const ForwardSprings& up, const ForwardSprings& upRight,
-                                                          const ForwardSprings& left, const ForwardSprings& self,
-                                                          __m256 negativeStiffness) {
-    const __m256 length = _mm256_set_m128(_mm_load_ps(self.length),
-                                          backwardLanes(upLeft.length, up.length, upRight.length, left.length));
-    const __m256 rest = _mm256_loadu_ps(node.restLength);
-    const __m256 compression = _mm256_sub_ps(rest, length);
-    _mm256_storeu_ps(node.springLength, length);
-    _mm256_storeu_ps(node.springCompression, compression);
-    __m256 direction[3], force[3];
+    NodeSprings& self = row[j];
+    _mm_store_ps(self.length + 4, length);
+    // Other ends: (0,+1) is lane 3 of [i][j+1]; (+1,-1) lane 2 of [i+1][j-1];
+    // (+1,0) lane 1 of [i+1][j]; (+1,+1) lane 0 of [i+1][j+1].
+    _mm_store_ss(&row[j + 1].length[3], length);
+    below[j - 1].length[2] = _mm_cvtss_f32(_mm_shuffle_ps(length, length, 1));
+    below[j].length[1] = _mm_cvtss_f32(_mm_movehl_ps(length, length));
+    below[j + 1].length[0] = _mm_cvtss_f32(_mm_shuffle_ps(length, length, 3));
     for (int c = 0; c < 3; ++c) {
-        const __m128 backward = _mm_sub_ps(_mm_setzero_ps(), backwardLanes(upLeft.direction[c], up.direction[c],
-                                                                            upRight.direction[c], left.direction[c]));
-        direction[c] = _mm256_set_m128(_mm_load_ps(self.direction[c]), backward);
-        force[c] = _mm256_mul_ps(_mm256_mul_ps(negativeStiffness, direction[c]), compression);
+        const __m128 direction = _mm_div_ps(toward[c], length);
+        const __m128 back = _mm_sub_ps(_mm_setzero_ps(), direction);
+        _mm_store_ps(self.direction[c] + 4, direction);
+        _mm_store_ss(&row[j + 1].direction[c][3], back);
+        below[j - 1].direction[c][2] = _mm_cvtss_f32(_mm_shuffle_ps(back, back, 1));
+        below[j].direction[c][1] = _mm_cvtss_f32(_mm_movehl_ps(back, back));
+        below[j + 1].direction[c][0] = _mm_cvtss_f32(_mm_shuffle_ps(back, back, 3));
     }
-    storeInterleaved(&node.springDirection[0][0], direction[0], direction[1], direction[2]);
-    storeInterleaved(&node.springForce[0][0], force[0], force[1], force[2]);
+}
+
+__attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, const NodeSprings& springs,
+                                                         const BorderCase& border, __m256 negativeStiffness) {
+    __m256 length = _mm256_load_ps(springs.length);
+    __m256 x = _mm256_load_ps(springs.direction[0]);
+    __m256 y = _mm256_load_ps(springs.direction[1]);
+    __m256 z = _mm256_load_ps(springs.direction[2]);
+    if (border.count < 8) {
+        const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(border.lanes));
+        length = _mm256_permutevar8x32_ps(length, lanes);
+        x = _mm256_permutevar8x32_ps(x, lanes);
+        y = _mm256_permutevar8x32_ps(y, lanes);
+        z = _mm256_permutevar8x32_ps(z, lanes);
+    }
+    const __m256 compression = _mm256_sub_ps(_mm256_loadu_ps(node.restLength), length);
+    __m256 direction[3], compressions[3], force[3];
+    interleave(x, y, z, direction);
+    triple(compression, compressions);
+    for (int k = 0; k < 3; ++k)
+        force[k] = _mm256_mul_ps(_mm256_mul_ps(negativeStiffness, direction[k]), compressions[k]);
+    if (border.count == 8) {
+        _mm256_storeu_ps(node.springLength, length);
+        _mm256_storeu_ps(node.springCompression, compression);
+        for (int k = 0; k < 3; ++k) {
+            _mm256_storeu_ps(&node.springDirection[0][0] + 8 * k, direction[k]);
+            _mm256_storeu_ps(&node.springForce[0][0] + 8 * k, force[k]);
+        }
+        return;
+    }
+    // Slots past the count are never written.
+    alignas(32) float staged[4][24];
+    _mm256_store_ps(staged[0], length);
+    _mm256_store_ps(staged[1], compression);
+    for (int k = 0; k < 3; ++k) {
+        _mm256_store_ps(staged[2] + 8 * k, direction[k]);
+        _mm256_store_ps(staged[3] + 8 * k, force[k]);
+    }
+    for (int s = 0; s < border.count; ++s) {
+        node.springLength[s] = staged[0][s];
+        node.springCompression[s] = staged[1][s];
+        for (int c = 0; c < 3; ++c) {
+            node.springDirection[s][c] = staged[2][3 * s + c];
+            node.springForce[s][c] = staged[3][3 * s + c];
+        }
+    }
 }
 
 // sumNodeForce with x, y and z in three lanes of one register: each lane still
@@ -183,28 +248,6 @@ __attribute__((target("avx2"))) inline void sumNodeForceVector(ClothParticle& no
     _mm_storeu_ps(node.force, _mm_blend_ps(total, start, 0x8));
 }
 
-// Edge and corner nodes: the same values, one slot at a time.
-void completeBorderNode(int i, int j, float stiffness) {
-    ClothParticle& node = ClothGrid[i][j];
-    NeighbourOffset offsets[8];
-    const int count = neighbourOffsets(i, j, offsets);
-    for (int s = 0; s < count; ++s) {
-        const int di = offsets[s].di, dj = offsets[s].dj;
-        const bool forward = forwardLane[di + 1][dj + 1] >= 0;
-        const ForwardSprings& springs =
-            forward ? forwardRows[i & 1][j + 1] : forwardRows[(i + di) & 1][j + dj + 1];
-        const int lane = forward ? forwardLane[di + 1][dj + 1] : forwardLane[1 - di][1 - dj];
-        const float length = springs.length[lane];
-        node.springLength[s] = length;
-        node.springCompression[s] = node.restLength[s] - length;
-        for (int c = 0; c < 3; ++c) {
-            const float d = forward ? springs.direction[c][lane] : 0.0f - springs.direction[c][lane];
-            node.springDirection[s][c] = d;
-            node.springForce[s][c] = -stiffness * d * node.springCompression[s];
-        }
-    }
-}
-
 __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness, bool addWind) {
     for (int i = 0; i < gridSize; ++i)
         for (int j = 0; j < gridSize; ++j)
@@ -212,19 +255,16 @@ __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness,
 
     const __m256 negativeStiffness = _mm256_set1_ps(-stiffness);
     for (int i = 0; i < gridSize; ++i) {
-        ForwardSprings* row = forwardRows[i & 1] + 1;
-        const ForwardSprings* above = forwardRows[(i + 1) & 1] + 1;
-        // Measuring the whole row first lets the square roots and divisions of
-        // neighbouring nodes overlap.
-        for (int j = 0; j < gridSize; ++j) measureForwardSprings(i, j, row[j]);
-        for (int j = 0; j < gridSize; ++j) {
-            if (i > 0 && i < lastNode && j > 0 && j < lastNode)
-                completeInteriorNode(ClothGrid[i][j], above[j - 1], above[j], above[j + 1], row[j - 1], row[j],
-                                     negativeStiffness);
-            else
-                completeBorderNode(i, j, stiffness);
-            sumNodeForceVector(ClothGrid[i][j], springCountOf(i, j), addWind);
-        }
+        // The whole row is measured first, so the roots and divisions of
+        // neighbouring nodes overlap; after it every entry of row i is complete.
+        for (int j = 0; j < gridSize; ++j) measureForwardSprings(i, j);
+        const NodeSprings* row = stagedRows[i & 1] + 1;
+        const int rowCase = edgeCase(i) * 3;
+        for (int j = 0; j < gridSize; ++j)
+            completeNode(ClothGrid[i][j], row[j], borderCases[rowCase + edgeCase(j)], negativeStiffness);
+        // Summed once the row's stores have settled.
+        for (int j = 0; j < gridSize; ++j)
+            sumNodeForceVector(ClothGrid[i][j], borderCases[rowCase + edgeCase(j)].count, addWind);
     }
 }
 
