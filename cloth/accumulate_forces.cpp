@@ -91,29 +91,34 @@ static void accumulateSpringForcesScalar(float stiffness, bool addWind) {
 
 namespace {
 
-// A node's eight neighbour directions in the interior slot order: lanes 0-3
-// toward (-1,-1), (-1,0), (-1,+1), (0,-1), lanes 4-7 toward (0,+1), (+1,-1),
-// (+1,0), (+1,+1). Lanes 4-7 are measured from this node; lanes 0-3 are filled
-// in, negated, by the neighbours that measured them. A border node's slots are
-// the valid lanes in the same order.
-struct alignas(32) NodeSprings {
-    float length[8];
-    float direction[3][8];
-};
+// The vector path measures springs eight nodes at a time along j, one neighbour
+// direction per pass: toward (0,+1), (+1,-1), (+1,0) and (+1,+1) from every
+// node. A node's eight directions in the interior slot order are then lanes 0-3
+// (-1,-1), (-1,0), (-1,+1), (0,-1), measured by those neighbours and negated,
+// and lanes 4-7, measured by the node itself. A border node's slots are the
+// valid lanes in the same order.
 
-// Positions by coordinate, node [i][j] at [i][j + 2]; row 45 and the margins are
-// zero so the lanes of border nodes that point outside read something finite.
-constexpr int paddedWidth = gridSize + 7;
+enum Direction { east, southWest, south, southEast, directionCount };  // (0,+1) (+1,-1) (+1,0) (+1,+1)
+constexpr int directionDi[directionCount] = {0, 1, 1, 1};
+constexpr int directionDj[directionCount] = {1, -1, 0, 1};
+
+// Positions by coordinate, node [i][j] at [i][j + columnOffset]. Row 45 and the
+// margins stay zero, so lanes that point outside the grid read finite values;
+// what they compute is never stored.
+constexpr int columnOffset = 8;
+constexpr int paddedWidth = 64;
+constexpr int blockCount = (gridSize + 7) / 8;
 alignas(32) float paddedPositions[3][gridSize + 1][paddedWidth];
-// Two rows of springs, node [i][j] at [i & 1][j + 1].
-NodeSprings stagedRows[2][gridSize + 2];
 
-// Lanes of the eight directions that are a border node's slots, in slot order,
-// and how many; index by (row case * 3 + column case), case 0 first, 1 inner, 2 last.
+// Forward springs of the last two rows: [direction][length, x, y, z][i & 1][j + columnOffset].
+alignas(32) float measured[directionCount][4][2][paddedWidth];
+
 struct BorderCase {
     int lanes[8];
     int count;
 };
+// Lanes that are a border node's slots, in slot order; index by row case * 3 +
+// column case, where case 0 is the first index, 1 inner and 2 the last.
 constexpr BorderCase borderCases[9] = {
     {{4, 6, 7, 0, 0, 0, 0, 0}, 3},  // [0][0]
     {{3, 4, 5, 6, 7, 0, 0, 0}, 5},  // [0][j]
@@ -151,51 +156,76 @@ __attribute__((target("avx2"))) inline void triple(__m256 v, __m256 out[3]) {
     out[2] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(5, 5, 6, 6, 6, 7, 7, 7));
 }
 
-// The forward springs of node [i][j] (lanes 4-7 of its own entry), and the same
-// springs seen from their other ends (one lane 0-3 of each neighbour's entry).
-__attribute__((target("avx2"))) inline void measureForwardSprings(int i, int j) {
-    NodeSprings* row = stagedRows[i & 1] + 1;
-    NodeSprings* below = stagedRows[(i + 1) & 1] + 1;
-    __m128 toward[3];
-    __m256d squares = _mm256_setzero_pd();
-    for (int c = 0; c < 3; ++c) {
-        // lanes: [i][j+1], [i+1][j-1], [i+1][j], [i+1][j+1]
-        const __m128 under = _mm_loadu_ps(&paddedPositions[c][i + 1][j]);
-        const __m128 neighbours = _mm_move_ss(under, _mm_load_ss(&paddedPositions[c][i][j + 3]));
-        const __m128 self = _mm_set1_ps(paddedPositions[c][i][j + 2]);
-        const __m256d difference = _mm256_cvtps_pd(_mm_sub_ps(self, neighbours));
-        squares = c == 0 ? _mm256_mul_pd(difference, difference)
-                         : _mm256_add_pd(squares, _mm256_mul_pd(difference, difference));
-        toward[c] = _mm_sub_ps(neighbours, self);
-    }
-    __m128 length = _mm256_cvtpd_ps(_mm256_sqrt_pd(squares));
-    length = _mm_blendv_ps(length, _mm_set1_ps(0.00001f), _mm_cmpeq_ps(length, _mm_setzero_ps()));
-
-    NodeSprings& self = row[j];
-    _mm_store_ps(self.length + 4, length);
-    // Other ends: (0,+1) is lane 3 of [i][j+1]; (+1,-1) lane 2 of [i+1][j-1];
-    // (+1,0) lane 1 of [i+1][j]; (+1,+1) lane 0 of [i+1][j+1].
-    _mm_store_ss(&row[j + 1].length[3], length);
-    below[j - 1].length[2] = _mm_cvtss_f32(_mm_shuffle_ps(length, length, 1));
-    below[j].length[1] = _mm_cvtss_f32(_mm_movehl_ps(length, length));
-    below[j + 1].length[0] = _mm_cvtss_f32(_mm_shuffle_ps(length, length, 3));
-    for (int c = 0; c < 3; ++c) {
-        const __m128 direction = _mm_div_ps(toward[c], length);
-        const __m128 back = _mm_sub_ps(_mm_setzero_ps(), direction);
-        _mm_store_ps(self.direction[c] + 4, direction);
-        _mm_store_ss(&row[j + 1].direction[c][3], back);
-        below[j - 1].direction[c][2] = _mm_cvtss_f32(_mm_shuffle_ps(back, back, 1));
-        below[j].direction[c][1] = _mm_cvtss_f32(_mm_movehl_ps(back, back));
-        below[j + 1].direction[c][0] = _mm_cvtss_f32(_mm_shuffle_ps(back, back, 3));
-    }
+__attribute__((target("avx2"))) inline void transpose8(__m256 r[8]) {
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(u0, u4, 0x20);
+    r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
+    r[2] = _mm256_permute2f128_ps(u2, u6, 0x20);
+    r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
+    r[4] = _mm256_permute2f128_ps(u0, u4, 0x31);
+    r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
+    r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
+    r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
 }
 
-__attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, const NodeSprings& springs,
-                                                         const BorderCase& border, __m256 negativeStiffness) {
-    __m256 length = _mm256_load_ps(springs.length);
-    __m256 x = _mm256_load_ps(springs.direction[0]);
-    __m256 y = _mm256_load_ps(springs.direction[1]);
-    __m256 z = _mm256_load_ps(springs.direction[2]);
+__attribute__((target("avx2"))) inline __m256d squareOf(__m128 v) {
+    const __m256d d = _mm256_cvtps_pd(v);
+    return _mm256_mul_pd(d, d);
+}
+
+// Springs from nodes [i][j0 .. j0+7] toward one direction: lengths in double
+// (squares and their sum), directions divided in float.
+__attribute__((target("avx2"))) void measureBlock(int i, int j0, Direction d) {
+    const int column = j0 + columnOffset;
+    __m256 difference[3], toward[3];
+    for (int c = 0; c < 3; ++c) {
+        const __m256 self = _mm256_load_ps(&paddedPositions[c][i][column]);
+        const __m256 other = _mm256_loadu_ps(&paddedPositions[c][i + directionDi[d]][column + directionDj[d]]);
+        difference[c] = _mm256_sub_ps(self, other);
+        toward[c] = _mm256_sub_ps(other, self);
+    }
+    __m128 halves[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128 x = h ? _mm256_extractf128_ps(difference[0], 1) : _mm256_castps256_ps128(difference[0]);
+        const __m128 y = h ? _mm256_extractf128_ps(difference[1], 1) : _mm256_castps256_ps128(difference[1]);
+        const __m128 z = h ? _mm256_extractf128_ps(difference[2], 1) : _mm256_castps256_ps128(difference[2]);
+        const __m256d squares = _mm256_add_pd(_mm256_add_pd(squareOf(x), squareOf(y)), squareOf(z));
+        halves[h] = _mm256_cvtpd_ps(_mm256_sqrt_pd(squares));
+    }
+    __m256 length = _mm256_set_m128(halves[1], halves[0]);
+    length = _mm256_blendv_ps(length, _mm256_set1_ps(0.00001f), _mm256_cmp_ps(length, _mm256_setzero_ps(), _CMP_EQ_OQ));
+    float (*out)[2][paddedWidth] = measured[d];
+    _mm256_store_ps(&out[0][i & 1][column], length);
+    for (int c = 0; c < 3; ++c) _mm256_store_ps(&out[1 + c][i & 1][column], _mm256_div_ps(toward[c], length));
+}
+
+// The eight slot vectors of quantity q (0 length, 1-3 direction) for nodes
+// [i][j0 .. j0+7], lanes = nodes; the first four from the neighbours' side.
+__attribute__((target("avx2"))) inline void slotVectors(int i, int j0, int q, __m256 slots[8]) {
+    const int column = j0 + columnOffset;
+    const int here = i & 1, above = (i + 1) & 1;
+    slots[0] = _mm256_loadu_ps(&measured[southEast][q][above][column - 1]);
+    slots[1] = _mm256_loadu_ps(&measured[south][q][above][column]);
+    slots[2] = _mm256_loadu_ps(&measured[southWest][q][above][column + 1]);
+    slots[3] = _mm256_loadu_ps(&measured[east][q][here][column - 1]);
+    slots[4] = _mm256_load_ps(&measured[east][q][here][column]);
+    slots[5] = _mm256_load_ps(&measured[southWest][q][here][column]);
+    slots[6] = _mm256_load_ps(&measured[south][q][here][column]);
+    slots[7] = _mm256_load_ps(&measured[southEast][q][here][column]);
+    if (q > 0)
+        for (int k = 0; k < 4; ++k) slots[k] = _mm256_sub_ps(_mm256_setzero_ps(), slots[k]);
+}
+
+__attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, __m256 length, __m256 x, __m256 y,
+                                                         __m256 z, const BorderCase& border,
+                                                         __m256 negativeStiffness) {
     if (border.count < 8) {
         const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(border.lanes));
         length = _mm256_permutevar8x32_ps(length, lanes);
@@ -251,17 +281,26 @@ __attribute__((target("avx2"))) inline void sumNodeForceVector(ClothParticle& no
 __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness, bool addWind) {
     for (int i = 0; i < gridSize; ++i)
         for (int j = 0; j < gridSize; ++j)
-            for (int c = 0; c < 3; ++c) paddedPositions[c][i][j + 2] = ClothGrid[i][j].position[c];
+            for (int c = 0; c < 3; ++c) paddedPositions[c][i][j + columnOffset] = ClothGrid[i][j].position[c];
 
     const __m256 negativeStiffness = _mm256_set1_ps(-stiffness);
     for (int i = 0; i < gridSize; ++i) {
-        // The whole row is measured first, so the roots and divisions of
-        // neighbouring nodes overlap; after it every entry of row i is complete.
-        for (int j = 0; j < gridSize; ++j) measureForwardSprings(i, j);
-        const NodeSprings* row = stagedRows[i & 1] + 1;
+        // The whole row is measured first so the roots and divisions overlap.
+        for (int d = 0; d < directionCount; ++d)
+            for (int block = 0; block < blockCount; ++block) measureBlock(i, 8 * block, Direction(d));
+
         const int rowCase = edgeCase(i) * 3;
-        for (int j = 0; j < gridSize; ++j)
-            completeNode(ClothGrid[i][j], row[j], borderCases[rowCase + edgeCase(j)], negativeStiffness);
+        for (int block = 0; block < blockCount; ++block) {
+            const int j0 = 8 * block;
+            __m256 perNode[4][8];  // [quantity][node], lanes = the node's eight directions
+            for (int q = 0; q < 4; ++q) {
+                slotVectors(i, j0, q, perNode[q]);
+                transpose8(perNode[q]);
+            }
+            for (int n = 0; n < 8 && j0 + n < gridSize; ++n)
+                completeNode(ClothGrid[i][j0 + n], perNode[0][n], perNode[1][n], perNode[2][n], perNode[3][n],
+                             borderCases[rowCase + edgeCase(j0 + n)], negativeStiffness);
+        }
         // Summed once the row's stores have settled.
         for (int j = 0; j < gridSize; ++j)
             sumNodeForceVector(ClothGrid[i][j], borderCases[rowCase + edgeCase(j)].count, addWind);
