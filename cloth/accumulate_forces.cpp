@@ -5,10 +5,7 @@
 #include "cloth/cloth_grid.h"
 #include "cloth/wind_force.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define CLOTH_HAVE_AVX2_PATH 1
-#endif
+#include "cloth/simd_avx2.h"
 
 // Every spring is measured once, from the end that sees its neighbour at
 // (0,+1), (+1,-1), (+1,0) or (+1,+1). The other end's own evaluation would
@@ -133,53 +130,6 @@ constexpr BorderCase borderCases[9] = {
 
 inline int edgeCase(int k) { return k == 0 ? 0 : (k == lastNode ? 2 : 1); }
 
-// Eight vectors of three: x0 y0 z0 x1 y1 z1 ... x7 y7 z7 in out[0..2].
-__attribute__((target("avx2"))) inline void interleave(__m256 x, __m256 y, __m256 z, __m256 out[3]) {
-    const __m256 x0 = _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 0, 0, 1, 0, 0, 2, 0));
-    const __m256 y0 = _mm256_permutevar8x32_ps(y, _mm256_setr_epi32(0, 0, 0, 0, 1, 0, 0, 2));
-    const __m256 z0 = _mm256_permutevar8x32_ps(z, _mm256_setr_epi32(0, 0, 0, 0, 0, 1, 0, 0));
-    const __m256 x1 = _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 3, 0, 0, 4, 0, 0, 5));
-    const __m256 y1 = _mm256_permutevar8x32_ps(y, _mm256_setr_epi32(0, 0, 3, 0, 0, 4, 0, 0));
-    const __m256 z1 = _mm256_permutevar8x32_ps(z, _mm256_setr_epi32(2, 0, 0, 3, 0, 0, 4, 0));
-    const __m256 x2 = _mm256_permutevar8x32_ps(x, _mm256_setr_epi32(0, 0, 6, 0, 0, 7, 0, 0));
-    const __m256 y2 = _mm256_permutevar8x32_ps(y, _mm256_setr_epi32(5, 0, 0, 6, 0, 0, 7, 0));
-    const __m256 z2 = _mm256_permutevar8x32_ps(z, _mm256_setr_epi32(0, 5, 0, 0, 6, 0, 0, 7));
-    out[0] = _mm256_blend_ps(_mm256_blend_ps(x0, y0, 0x92), z0, 0x24);
-    out[1] = _mm256_blend_ps(_mm256_blend_ps(x1, y1, 0x24), z1, 0x49);
-    out[2] = _mm256_blend_ps(_mm256_blend_ps(x2, y2, 0x49), z2, 0x92);
-}
-
-// Each of the eight values three times, to line up with interleaved vectors.
-__attribute__((target("avx2"))) inline void triple(__m256 v, __m256 out[3]) {
-    out[0] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2));
-    out[1] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(2, 3, 3, 3, 4, 4, 4, 5));
-    out[2] = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(5, 5, 6, 6, 6, 7, 7, 7));
-}
-
-__attribute__((target("avx2"))) inline void transpose8(__m256 r[8]) {
-    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
-    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
-    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
-    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
-    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-    r[0] = _mm256_permute2f128_ps(u0, u4, 0x20);
-    r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
-    r[2] = _mm256_permute2f128_ps(u2, u6, 0x20);
-    r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
-    r[4] = _mm256_permute2f128_ps(u0, u4, 0x31);
-    r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
-    r[6] = _mm256_permute2f128_ps(u2, u6, 0x31);
-    r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
-}
-
-__attribute__((target("avx2"))) inline __m256d squareOf(__m128 v) {
-    const __m256d d = _mm256_cvtps_pd(v);
-    return _mm256_mul_pd(d, d);
-}
-
 // Springs from nodes [i][j0 .. j0+7] toward one direction: lengths in double
 // (squares and their sum), directions divided in float.
 __attribute__((target("avx2"))) void measureBlock(int i, int j0, Direction d) {
@@ -191,15 +141,7 @@ __attribute__((target("avx2"))) void measureBlock(int i, int j0, Direction d) {
         difference[c] = _mm256_sub_ps(self, other);
         toward[c] = _mm256_sub_ps(other, self);
     }
-    __m128 halves[2];
-    for (int h = 0; h < 2; ++h) {
-        const __m128 x = h ? _mm256_extractf128_ps(difference[0], 1) : _mm256_castps256_ps128(difference[0]);
-        const __m128 y = h ? _mm256_extractf128_ps(difference[1], 1) : _mm256_castps256_ps128(difference[1]);
-        const __m128 z = h ? _mm256_extractf128_ps(difference[2], 1) : _mm256_castps256_ps128(difference[2]);
-        const __m256d squares = _mm256_add_pd(_mm256_add_pd(squareOf(x), squareOf(y)), squareOf(z));
-        halves[h] = _mm256_cvtpd_ps(_mm256_sqrt_pd(squares));
-    }
-    __m256 length = _mm256_set_m128(halves[1], halves[0]);
+    __m256 length = lengthOf(difference[0], difference[1], difference[2]);
     length = _mm256_blendv_ps(length, _mm256_set1_ps(0.00001f), _mm256_cmp_ps(length, _mm256_setzero_ps(), _CMP_EQ_OQ));
     float (*out)[2][paddedWidth] = measured[d];
     _mm256_store_ps(&out[0][i & 1][column], length);
@@ -273,7 +215,11 @@ __attribute__((target("avx2"))) inline void sumNodeForceVector(ClothParticle& no
                                                               bool addWind) {
     const __m128 start = _mm_loadu_ps(node.force);
     __m128 total = start;
-    for (int s = 0; s < springCount; ++s) total = _mm_add_ps(total, _mm_loadu_ps(node.springForce[s]));
+    if (springCount == 8) {  // interior nodes, spelled out
+        for (int s = 0; s < 8; ++s) total = _mm_add_ps(total, _mm_loadu_ps(node.springForce[s]));
+    } else {
+        for (int s = 0; s < springCount; ++s) total = _mm_add_ps(total, _mm_loadu_ps(node.springForce[s]));
+    }
     if (addWind) total = _mm_add_ps(total, _mm_loadu_ps(node.windForce));
     _mm_storeu_ps(node.force, _mm_blend_ps(total, start, 0x8));
 }
@@ -316,8 +262,7 @@ void accumulateForces() {
     const float stiffness = springStiffness;
     const bool addWind = windEnabled != 0;
 #ifdef CLOTH_HAVE_AVX2_PATH
-    static const bool haveAvx2 = __builtin_cpu_supports("avx2");
-    if (haveAvx2) {
+    if (haveAvx2()) {
         accumulateSpringForcesAvx2(stiffness, addWind);
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "cloth/simd_avx2.h"
+
 // The sums are formed by coordinate in [i][j] tables, so each step runs over
 // contiguous rows and vectorises. Every node still receives its triangles in the
 // order the cells are visited (j outer, i inner; triangle 1 before 2), which for
@@ -121,9 +123,28 @@ void sumSmoothNormals(float (*lineEnds)[cellCount][3]) {
     if (lineEnds) computeLineEnds(lineEnds);
 }
 
-CLOTH_VECTOR_CLONES void normaliseNodeNormals() {
+#ifdef CLOTH_HAVE_AVX2_PATH
+// scaleToUnit for eight nodes at once.
+__attribute__((target("avx2"))) static void scaleEightToUnit(float* v) {
+    const __m256 in[3] = {_mm256_loadu_ps(v), _mm256_loadu_ps(v + 8), _mm256_loadu_ps(v + 16)};
+    __m256 x, y, z;
+    deinterleave(in, x, y, z);
+    __m256 length = lengthOf(x, y, z);
+    length = _mm256_blendv_ps(length, _mm256_set1_ps(1.0f), _mm256_cmp_ps(length, _mm256_setzero_ps(), _CMP_EQ_OQ));
+    __m256 out[3];
+    interleave(_mm256_div_ps(x, length), _mm256_div_ps(y, length), _mm256_div_ps(z, length), out);
+    for (int k = 0; k < 3; ++k) _mm256_storeu_ps(v + 8 * k, out[k]);
+}
+#endif
+
+void normaliseNodeNormals() {
     float* v = &nodeNormalSums[0][0][0];
-    for (int n = 0; n < gridSize * gridSize; ++n) scaleToUnit(v + 3 * n);
+    int n = 0;
+#ifdef CLOTH_HAVE_AVX2_PATH
+    if (haveAvx2())
+        for (; n + 8 <= gridSize * gridSize; n += 8) scaleEightToUnit(v + 3 * n);
+#endif
+    for (; n < gridSize * gridSize; ++n) scaleToUnit(v + 3 * n);
 }
 
 void cellCornerNormals(int i, int j, float normals[4][3]) {
