@@ -3,8 +3,8 @@
 // and every message belong to the callers.
 //
 // How the Windows notions map:
-// - window class: the SDL video subsystem; registering initialises it,
-//   unregistering shuts it down, so a second unregister fails as on Windows.
+// - window class: a flag over the SDL video subsystem, which the first
+//   registration starts; registering or unregistering twice fails as on Windows.
 // - device context: the window itself, seen as a GL drawable.
 // - pixel format: SDL fixes a window's GL visual when the window is made, so
 //   choosing sets the GL attributes (and fails without OpenGL support), and
@@ -46,16 +46,23 @@ static PlatformWindow* currentWindow;
 static bool quitPosted;
 static int quitExitCode;
 static bool displayModeWanted;
-static bool glLibraryLoaded;  // for this start of the video subsystem
+static bool videoStarted;
+static bool glLibraryLoaded;
 static SDL_DisplayMode wantedDisplayMode;
 
 ModuleHandle programModule() { return &programModuleRecord; }
 
 bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle) {
     if (classRegistered) return false;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    SDL_DisableScreenSaver();  // also keeps the monitor from powering down
-    SDL_StopTextInput();       // only key codes are wanted, no text events
+    // Started once and kept for the whole run: starting it again for every new
+    // window (F1) reconnects to the display each time, and SDL may then settle
+    // on another video driver without a word.
+    if (!videoStarted) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        videoStarted = true;
+        SDL_DisableScreenSaver();  // also keeps the monitor from powering down
+        SDL_StopTextInput();       // only key codes are wanted, no text events
+    }
     classRegistered = true;
     classHandler = handler;
     return true;
@@ -63,8 +70,6 @@ bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle
 
 bool unregisterWindowClass(const char*, ModuleHandle) {
     if (!classRegistered) return false;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);  // unloads the GL library too
-    glLibraryLoaded = false;
     classRegistered = false;
     classHandler = nullptr;
     return true;

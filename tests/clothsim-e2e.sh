@@ -50,6 +50,13 @@ case $mode in
     done
     [ -n "$new" ] || fail "no new window after F1"
     kill -0 "$pid" 2>/dev/null || fail "the program ended on F1"
+    # again and again: every new window must come up on the display
+    for _ in $(seq 15); do
+      xdotool keydown F1; sleep 0.1; xdotool keyup F1; sleep 0.1
+    done
+    sleep 0.5
+    [ "$(windows | wc -l)" -eq 1 ] || fail "not one window after repeated F1"
+    kill -0 "$pid" 2>/dev/null || fail "the program ended on repeated F1"
     hold Escape
     ;;
   *) fail "unknown mode $mode" ;;
