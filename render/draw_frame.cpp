@@ -16,14 +16,13 @@ constexpr double sphereRadius = 1.5;
 constexpr float textureCoordDivisor = 44.0f;
 constexpr int cellsPerFrame = cellCount * cellCount;
 constexpr int cornersPerFrame = cellsPerFrame * 4;
-static_assert(gridSize * gridSize <= 65536, "node indices must fit GLushort");
+static_assert(gridSize * gridSize <= 65536, "node numbers must fit GLushort");
 
 // Everything a frame sends is staged in these fixed arrays: no heap in a frame.
 // Cells are visited j outer, i inner; corners in the order P00, P10, P11, P01
 // (clockwise from +y, the front side).
-static GLushort cornerNodeIndices[cornersPerFrame];  // i * gridSize + j of each corner
-static float nodeTexCoords[gridSize][gridSize][2];   // node [a][b] -> (a / 44, b / 44)
-static float cornerTexCoords[cornersPerFrame][2];    // the same, per corner, for faceted cells
+static GLushort cornerNodeIndices[cornersPerFrame];  // a * gridSize + b of corner node [a][b]
+static float cornerTexCoords[cornersPerFrame][2];    // node [a][b] -> (a / 44, b / 44)
 static float cornerPositions[cornersPerFrame][3];
 static float cornerNormals[cornersPerFrame][3];
 static float normalLineEnds[cellCount][cellCount][3];
@@ -31,12 +30,6 @@ static float normalLineVertices[cellsPerFrame * 2][3];
 static bool tablesFilled = false;
 
 static void fillStaticTables() {
-    for (int a = 0; a < gridSize; ++a) {
-        for (int b = 0; b < gridSize; ++b) {
-            nodeTexCoords[a][b][0] = (float)a / textureCoordDivisor;
-            nodeTexCoords[a][b][1] = (float)b / textureCoordDivisor;
-        }
-    }
     const int cornerDi[4] = {0, 1, 1, 0};
     const int cornerDj[4] = {0, 0, 1, 1};
     int k = 0;
@@ -46,8 +39,8 @@ static void fillStaticTables() {
                 const int a = i + cornerDi[c];
                 const int b = j + cornerDj[c];
                 cornerNodeIndices[k] = (GLushort)(a * gridSize + b);
-                cornerTexCoords[k][0] = nodeTexCoords[a][b][0];
-                cornerTexCoords[k][1] = nodeTexCoords[a][b][1];
+                cornerTexCoords[k][0] = (float)a / textureCoordDivisor;
+                cornerTexCoords[k][1] = (float)b / textureCoordDivisor;
             }
         }
     }
