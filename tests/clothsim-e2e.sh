@@ -51,7 +51,7 @@ case $mode in
     [ -n "$new" ] || fail "no new window after F1"
     kill -0 "$pid" 2>/dev/null || fail "the program ended on F1"
     # again and again: every new window must come up on the display
-    for _ in $(seq 15); do
+    for _ in $(seq 25); do
       xdotool keydown F1; sleep 0.1; xdotool keyup F1; sleep 0.1
     done
     sleep 0.5
