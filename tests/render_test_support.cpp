@@ -52,7 +52,9 @@ void closeTestWindow() {
     testWindow = nullptr;
 }
 
-void presentTestWindow() { SDL_GL_SwapWindow(testWindow); }
+void releaseTestContext() { SDL_GL_MakeCurrent(testWindow, nullptr); }
+
+void restoreTestContext() { SDL_GL_MakeCurrent(testWindow, testContext); }
 
 Rgb Picture::pixelAt(int x, int y) const {
     const size_t at = ((size_t)y * windowWidth + (size_t)x) * 3;

@@ -19,7 +19,10 @@ constexpr int windowHeight = 480;
 bool openTestWindow();
 // Deletes the context and the window, as the program does before F1's new window.
 void closeTestWindow();
-void presentTestWindow();
+// Leaves no context current (GL calls then do nothing and glGenLists yields 0),
+// and makes the window's current again.
+void releaseTestContext();
+void restoreTestContext();
 
 struct Rgb {
     int r, g, b;

@@ -81,3 +81,16 @@ TEST_F(SolidSphere, ReplacedContextCompilesTheSphereAgain) {
     ASSERT_EQ(entryCount(solidSphereKind), 1);
     EXPECT_TRUE(glIsList(shapeListHeads[solidSphereKind]->listName));
 }
+
+TEST_F(SolidSphere, NoListNameAddsNoEntry) {
+    // An entry named 0 would never be found again: one more every frame.
+    releaseTestContext();
+    drawSolidSphere(1.5);
+    drawSolidSphere(1.5);
+    EXPECT_EQ(entryCount(solidSphereKind), 0);
+    EXPECT_EQ(addShapeList(solidSphereKind, mallocParameters(1.5, 0.0), 1), 0u);
+    EXPECT_EQ(entryCount(solidSphereKind), 0);
+    restoreTestContext();
+    drawSolidSphere(1.5);
+    EXPECT_EQ(entryCount(solidSphereKind), 1);
+}
