@@ -86,10 +86,10 @@ struct DibLayout {
     bool topDown;
     uint32_t bitCount;
     uint32_t compression;
-    ChannelField fields[3];      // red, green, blue for 16 and 32 bits
+    ChannelField fields[3];         // red, green, blue for 16 and 32 bits
     unsigned char palette[256][3];  // R, G, B; entries past the table stay black
     uint64_t pixelOffset;
-    uint64_t rowStride;          // uncompressed rows: padded to 4 bytes
+    uint64_t rowStride;             // uncompressed rows: padded to 4 bytes
 };
 
 static void putColour(unsigned char* out, unsigned char red, unsigned char green,
@@ -99,7 +99,9 @@ static void putColour(unsigned char* out, unsigned char red, unsigned char green
     out[2] = blue;
 }
 
-static void putColour(unsigned char* out, const unsigned char* rgb) { putColour(out, rgb[0], rgb[1], rgb[2]); }
+static void putColour(unsigned char* out, const unsigned char* rgb) {
+    putColour(out, rgb[0], rgb[1], rgb[2]);
+}
 
 static bool depthAccepted(uint32_t compression, uint32_t bitCount) {
     switch (compression) {
@@ -186,7 +188,6 @@ static DibError readLayout(const unsigned char* bytes, size_t size, DibLayout& l
         return dibErrorConversion;
     return dibErrorNone;
 }
-
 
 static void putFields(unsigned char* out, uint32_t pixel, const ChannelField* fields) {
     for (int channel = 0; channel < 3; ++channel) {

@@ -227,11 +227,12 @@ TEST_F(DibDecoder, SidesOutsideOneTo32767Refused) {
 
 TEST_F(DibDecoder, UnsupportedDepthsAndCompressionsRefused) {
     const Bytes plenty(4096, 0);
-    const uint32_t refused[][2] = {{2, 0},  {0, 0},  {64, 0}, {4, rle8}, {8, rle4},
-                                   {24, bitfields}, {8, bitfields}, {32, 4}, {32, 5}, {32, 6}};
+    const uint32_t refused[][2] = {{2, 0},          {0, 0},         {64, 0},  {4, rle8}, {8, rle4},
+                                   {24, bitfields}, {8, bitfields}, {32, 4},  {32, 5},   {32, 6}};
     for (const auto& kind : refused) {
         SCOPED_TRACE(testing::Message() << kind[0] << " bits, compression " << kind[1]);
-        EXPECT_EQ(decode(withFileHeader(infoHeader(4, 4, kind[0], kind[1]), plenty)).error, dibErrorConversion);
+        const Bytes file = withFileHeader(infoHeader(4, 4, kind[0], kind[1]), plenty);
+        EXPECT_EQ(decode(file).error, dibErrorConversion);
     }
 }
 
@@ -254,8 +255,10 @@ TEST_F(DibDecoder, TruncationAtEveryByteRefused) {
         Bytes file;
         size_t headerEnd;  // a cut before this is an unknown format
     } cases[] = {
-        {"8 bits, file header", withFileHeader(join({infoHeader(3, 2, 8, 0, 2), colourTable({rose, leaf})}), Bytes(8, 1)), 54},
-        {"16-bit fields and table", withFileHeader(join({infoHeader(1, 2, 16, bitfields, 1), masks, colourTable({sky})}), Bytes(8, 1)), 54},
+        {"8 bits, file header",
+         withFileHeader(join({infoHeader(3, 2, 8, 0, 2), colourTable({rose, leaf})}), Bytes(8, 1)), 54},
+        {"16-bit fields and table",
+         withFileHeader(join({infoHeader(1, 2, 16, bitfields, 1), masks, colourTable({sky})}), Bytes(8, 1)), 54},
         {"core, headerless", join({coreHeader(9, 2, 1), colourTable({rose, leaf}, true), Bytes(8, 0x55)}), 12},
         {"32-bit fields, headerless", join({infoHeader(1, 1, 32, bitfields), masks, Bytes(4, 7)}), 40},
     };
@@ -283,9 +286,11 @@ TEST_F(DibDecoder, OffsetsAndTablesOutsideFileRefused) {
         EXPECT_EQ(decode(moved).error, dibErrorConversion);
     }
     // a colour count that does not fit 16 bits cannot describe the table
-    EXPECT_EQ(decode(withFileHeader(infoHeader(1, 1, 8, 0, 0x10000), Bytes(0x50000, 0))).error, dibErrorConversion);
+    const Bytes hugeTable = withFileHeader(infoHeader(1, 1, 8, 0, 0x10000), Bytes(0x50000, 0));
+    EXPECT_EQ(decode(hugeTable).error, dibErrorConversion);
     // more colours than the depth can index: the first 256 serve
-    const Bytes big = join({infoHeader(2, 1, 8, 0, 300), Bytes(255 * 4, 0), colourTable({sky}), Bytes(44 * 4, 9)});
+    const Bytes big =
+        join({infoHeader(2, 1, 8, 0, 300), Bytes(255 * 4, 0), colourTable({sky}), Bytes(44 * 4, 9)});
     expectPicture(withFileHeader(big, {255, 0, 0, 0}), 2, 1, rgbBytes({sky, black}));
 }
 
