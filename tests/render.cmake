@@ -14,19 +14,12 @@ gtest_discover_tests(render_tests
   PROPERTIES TIMEOUT 60 LABELS gl ENVIRONMENT "SDL_VIDEODRIVER=offscreen;DISPLAY="
   DISCOVERY_TIMEOUT 30)
 
-# The whole program without its texture, under Xvfb. Message boxes are logged by
-# a preloaded stand-in, so the check is exact and nothing waits for a click.
-if(TARGET clothsim)
+# The whole program without its texture, under the Xvfb fixture of app.cmake.
+# Message boxes are logged by a preloaded stand-in, so the check is exact and
+# nothing waits for a click.
+if(TARGET clothsim AND TEST xvfb_start)
   add_library(message_box_logger SHARED message_box_logger.cpp)
   target_link_libraries(message_box_logger PRIVATE SDL2::SDL2)
-  set(TEST_X_DISPLAY ":99" CACHE STRING "X display for window tests")
-  if(NOT TEST xvfb_start)
-    add_test(NAME xvfb_start
-      COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TEST_X_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
-    add_test(NAME xvfb_stop COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-stop.sh ${CMAKE_BINARY_DIR}/xvfb.pid)
-    set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP Xvfb)
-    set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP Xvfb)
-  endif()
   add_test(NAME clothsim_without_texture
     COMMAND ${PROJECT_SOURCE_DIR}/tests/clothsim-no-texture.sh $<TARGET_FILE:clothsim>
             $<TARGET_FILE:message_box_logger>)
