@@ -59,6 +59,17 @@ bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle
     // on another video driver without a word.
     if (!videoStarted) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        // Left to choose, SDL falls back to drivers that show nothing: the
+        // program would run with no window and no way to end it.
+        const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+        const char* driver = SDL_GetCurrentVideoDriver();
+        bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 ||
+                                    SDL_strcmp(driver, "dummy") == 0 ||
+                                    SDL_strcmp(driver, "evdev") == 0);
+        if (invisible && (!asked || !*asked)) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return false;
+        }
         videoStarted = true;
         SDL_DisableScreenSaver();  // also keeps the monitor from powering down
         SDL_StopTextInput();       // only key codes are wanted, no text events

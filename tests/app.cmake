@@ -58,3 +58,8 @@ foreach(mode escape close f1)
   set_tests_properties(clothsim_e2e_${mode} PROPERTIES TIMEOUT 60 FIXTURES_REQUIRED Xvfb RESOURCE_LOCK x_input LABELS x11
              ENVIRONMENT "${app_x_environment}")
 endforeach()
+
+add_test(NAME clothsim_without_display
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/clothsim-no-display.sh $<TARGET_FILE:clothsim>
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+set_tests_properties(clothsim_without_display PROPERTIES TIMEOUT 30)
