@@ -25,10 +25,10 @@ static double largestCollidingSquare() {
     return bound;
 }
 
-static inline bool insideCollisionRadius(const float position[3], double bound) {
-    const float dx = position[0] - sphereCenter[0];
-    const float dy = position[1] - sphereCenter[1];
-    const float dz = position[2] - sphereCenter[2];
+static inline bool insideCollisionRadius(const float position[3], const float centre[3], double bound) {
+    const float dx = position[0] - centre[0];
+    const float dy = position[1] - centre[1];
+    const float dz = position[2] - centre[2];
     return (double)dx * dx + (double)dy * dy + (double)dz * dz <= bound;
 }
 
@@ -57,32 +57,38 @@ static void bounceOffSphere(ClothParticle& node) {
 
 void integrateCloth() {
     static const double collidingSquare = largestCollidingSquare();
+    // Locals, so the stores into the records cannot be taken to change them.
     const float mass = particleMass;
     const bool unitMass = mass == 1.0f;
     const float damping = velocityDamping;
     const float g[3] = {gravity[0], gravity[1], gravity[2]};
+    const float centre[3] = {sphereCenter[0], sphereCenter[1], sphereCenter[2]};
+    ClothParticle* const nodes = &ClothGrid[0][0];
+    ClothParticle* const staged = &nextGrid[0][0];
+    constexpr int nodeCount = gridSize * gridSize;
     // No node reads another's state here, so each is finished in one visit. Only
     // the new position is staged in nextGrid; the rest of the record carries over.
-    for (int i = 0; i < gridSize; ++i) {
-        for (int j = 0; j < gridSize; ++j) {
-            ClothParticle& node = ClothGrid[i][j];
-            float* next = nextGrid[i][j].position;
-            // The records are 636 bytes apart: ask for a later one's lines early.
-            const ClothParticle& ahead = ClothGrid[j + 3 < gridSize ? i : (i + 1) % gridSize][(j + 3) % gridSize];
-            __builtin_prefetch(ahead.position);
-            __builtin_prefetch(ahead.velocity);
-            for (int c = 0; c < 3; ++c) {
-                // x / 1 is exactly x, so the unit mass of the reset needs no division.
-                node.acceleration[c] = (unitMass ? node.force[c] : node.force[c] / mass) + g[c];
-                node.velocity[c] = node.velocity[c] + node.acceleration[c] / 8;
-                node.velocity[c] = node.velocity[c] * damping;
-                next[c] = node.position[c] + node.velocity[c];
-            }
-            if (insideCollisionRadius(next, collidingSquare)) {
-                bounceOffSphere(node);
-                for (int c = 0; c < 3; ++c) next[c] = node.position[c] + node.velocity[c];
-            }
+    for (int n = 0; n < nodeCount; ++n) {
+        ClothParticle& node = nodes[n];
+        // The records are 636 bytes apart: ask for a later one's lines early.
+        if (n + 3 < nodeCount) {
+            __builtin_prefetch(nodes[n + 3].position);
+            __builtin_prefetch(nodes[n + 3].velocity);
         }
+        float velocity[3], next[3];
+        for (int c = 0; c < 3; ++c) {
+            // x / 1 is exactly x, so the unit mass of the reset needs no division.
+            const float acceleration = (unitMass ? node.force[c] : node.force[c] / mass) + g[c];
+            node.acceleration[c] = acceleration;
+            velocity[c] = (node.velocity[c] + acceleration / 8) * damping;
+            next[c] = node.position[c] + velocity[c];
+        }
+        for (int c = 0; c < 3; ++c) node.velocity[c] = velocity[c];
+        if (insideCollisionRadius(next, centre, collidingSquare)) {
+            bounceOffSphere(node);
+            for (int c = 0; c < 3; ++c) next[c] = node.position[c] + node.velocity[c];
+        }
+        std::memcpy(staged[n].position, next, sizeof next);
     }
 }
 
