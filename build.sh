@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# ./build.sh run    install what is missing, build, start the program
+# ./build.sh test   install what is missing, build, run every test
+# ./build.sh bench  install what is missing, build and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+what=${1:-run}
+build=${BUILD:-build}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+tools/install-deps.sh
+
+case "$what" in
+  run)
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build" -j "$jobs" --target clothsim
+    # From the repository root, so "Data/foulard.bmp" resolves.
+    exec "./$build/app/clothsim"
+    ;;
+  test)
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build" -j "$jobs"
+    cd "$build"
+    exec ctest --output-on-failure -j "$jobs"
+    ;;
+  bench)
+    cmake -S . -B "$build-bench" -DCMAKE_BUILD_TYPE=Release -DCLOTHSIM_BENCH=ON -DCLOTHSIM_TESTS=OFF
+    cmake --build "$build-bench" -j "$jobs"
+    "./$build-bench/bench/cloth_bench"
+    "./$build-bench/bench/frame_bench"
+    ;;
+  *)
+    echo "usage: ./build.sh run|test|bench" >&2
+    exit 2
+    ;;
+esac
