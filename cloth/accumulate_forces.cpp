@@ -65,6 +65,7 @@ static inline void evaluateSpring(ClothParticle& p, int slotP, ClothParticle& q,
 // Portable path: one spring at a time, scalar.
 static void accumulateSpringForcesScalar(float stiffness, bool addWind) {
     for (int i = 0; i < gridSize; ++i) {
+        if (i < lastNode) computeWindForcesOfRow(i);
         for (int j = 0; j < gridSize; ++j) {
             ClothParticle& node = ClothGrid[i][j];
             if (j < lastNode)
@@ -231,6 +232,7 @@ __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness,
 
     const __m256 negativeStiffness = _mm256_set1_ps(-stiffness);
     for (int i = 0; i < gridSize; ++i) {
+        if (i < lastNode) computeWindForcesOfRow(i);
         // The whole row is measured first so the roots and divisions overlap.
         for (int d = 0; d < directionCount; ++d)
             for (int block = 0; block < blockCount; ++block) measureBlock(i, 8 * block, Direction(d));
@@ -258,7 +260,8 @@ __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness,
 #endif
 
 void accumulateForces() {
-    computeWindForces();
+    // The wind pass runs row by row inside the spring pass, while each row's
+    // records are in cache; every row is done before its sums read it.
     const float stiffness = springStiffness;
     const bool addWind = windEnabled != 0;
 #ifdef CLOTH_HAVE_AVX2_PATH

@@ -70,14 +70,16 @@ __attribute__((target("avx2"))) void windForcesOfBlock(int i, int j0, Vector3 wi
 
 #endif
 
-void computeWindForces() {
+void computeWindForcesOfRow(int i) {
     const Vector3 wind = {windVector[0], windVector[1], windVector[2]};
-    for (int i = 0; i < lastNode; ++i) {
-        int j = 0;
+    int j = 0;
 #ifdef CLOTH_HAVE_AVX2_PATH
-        if (haveAvx2())
-            for (; j + 8 <= lastNode; j += 8) windForcesOfBlock(i, j, wind);
+    if (haveAvx2())
+        for (; j + 8 <= lastNode; j += 8) windForcesOfBlock(i, j, wind);
 #endif
-        for (; j < lastNode; ++j) windForceOfNode(i, j, wind);
-    }
+    for (; j < lastNode; ++j) windForceOfNode(i, j, wind);
+}
+
+void computeWindForces() {
+    for (int i = 0; i < lastNode; ++i) computeWindForcesOfRow(i);
 }
