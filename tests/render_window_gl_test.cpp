@@ -134,3 +134,21 @@ TEST_F(SdlRenderWindowOnX, ClosingAndReopeningGivesAFreshCurrentContext) {
     viewport(view);
     EXPECT_EQ(view[2], 640);
 }
+
+TEST(SdlPixelFormat, NoMatchingVisualFailsTheSettingNotTheChoice) {
+    ModuleHandle module = programModule();
+    ASSERT_TRUE(registerWindowClass("OpenGL", handleWindowMessage, module));
+    WindowHandle window = createWindow("OpenGL", "t", windowStyleOverlapped, 0, 0, 64, 64, module);
+    ASSERT_NE(window, nullptr);
+    DeviceContextHandle deviceContext = getDeviceContext(window);
+    PixelFormatRequest impossible = pixelFormatRequest;
+    impossible.depthBits = 64;  // no X visual has that much depth
+
+    int format = choosePixelFormat(deviceContext, impossible);
+    EXPECT_NE(format, 0);
+    EXPECT_FALSE(setPixelFormat(deviceContext, format, impossible));
+    // the window is still there to be torn down
+    EXPECT_TRUE(releaseDeviceContext(window, deviceContext));
+    EXPECT_TRUE(destroyWindow(window));
+    EXPECT_TRUE(unregisterWindowClass("OpenGL", module));
+}
