@@ -166,19 +166,23 @@ __attribute__((target("avx2"))) inline void slotVectors(int i, int j0, int q, __
         for (int k = 0; k < 4; ++k) slots[k] = _mm256_sub_ps(_mm256_setzero_ps(), slots[k]);
 }
 
-__attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, __m256 length, __m256 x, __m256 y,
-                                                         __m256 z, const BorderCase& border,
+// One node's fields from its eight lanes: length, and the directions already
+// interleaved (x0 y0 z0 x1 ... in three vectors). A border node keeps only its
+// slots, in order; slots past its count are never written.
+__attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, __m256 length,
+                                                         const __m256 interleaved[3], const BorderCase& border,
                                                          __m256 negativeStiffness) {
+    __m256 direction[3] = {interleaved[0], interleaved[1], interleaved[2]};
     if (border.count < 8) {
         const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(border.lanes));
+        __m256 x, y, z;
+        deinterleave(direction, x, y, z);
         length = _mm256_permutevar8x32_ps(length, lanes);
-        x = _mm256_permutevar8x32_ps(x, lanes);
-        y = _mm256_permutevar8x32_ps(y, lanes);
-        z = _mm256_permutevar8x32_ps(z, lanes);
+        interleave(_mm256_permutevar8x32_ps(x, lanes), _mm256_permutevar8x32_ps(y, lanes),
+                   _mm256_permutevar8x32_ps(z, lanes), direction);
     }
     const __m256 compression = _mm256_sub_ps(_mm256_loadu_ps(node.restLength), length);
-    __m256 direction[3], compressions[3], force[3];
-    interleave(x, y, z, direction);
+    __m256 compressions[3], force[3];
     triple(compression, compressions);
     for (int k = 0; k < 3; ++k)
         force[k] = _mm256_mul_ps(_mm256_mul_ps(negativeStiffness, direction[k]), compressions[k]);
@@ -191,7 +195,6 @@ __attribute__((target("avx2"))) inline void completeNode(ClothParticle& node, __
         }
         return;
     }
-    // Slots past the count are never written.
     alignas(32) float staged[4][24];
     _mm256_store_ps(staged[0], length);
     _mm256_store_ps(staged[1], compression);
@@ -236,18 +239,26 @@ __attribute__((target("avx2"))) void accumulateSpringForcesAvx2(float stiffness,
         // The whole row is measured first so the roots and divisions overlap.
         for (int d = 0; d < directionCount; ++d)
             for (int block = 0; block < blockCount; ++block) measureBlock(i, 8 * block, Direction(d));
-
         const int rowCase = edgeCase(i) * 3;
         for (int block = 0; block < blockCount; ++block) {
             const int j0 = 8 * block;
-            __m256 perNode[4][8];  // [quantity][node], lanes = the node's eight directions
-            for (int q = 0; q < 4; ++q) {
-                slotVectors(i, j0, q, perNode[q]);
-                transpose8(perNode[q]);
+            // Lengths by slot, then transposed: lanes = one node's slots.
+            __m256 lengths[8];
+            slotVectors(i, j0, 0, lengths);
+            transpose8(lengths);
+            // Directions as rows 3k + c (slot k, coordinate c): each group of
+            // eight rows transposes into eight consecutive floats of every
+            // node's interleaved springDirection.
+            __m256 coordinates[3][8], rows[24];
+            for (int c = 0; c < 3; ++c) slotVectors(i, j0, 1 + c, coordinates[c]);
+            for (int k = 0; k < 8; ++k)
+                for (int c = 0; c < 3; ++c) rows[3 * k + c] = coordinates[c][k];
+            for (int group = 0; group < 3; ++group) transpose8(rows + 8 * group);
+            for (int n = 0; n < 8 && j0 + n < gridSize; ++n) {
+                const __m256 interleaved[3] = {rows[n], rows[8 + n], rows[16 + n]};
+                completeNode(ClothGrid[i][j0 + n], lengths[n], interleaved, borderCases[rowCase + edgeCase(j0 + n)],
+                             negativeStiffness);
             }
-            for (int n = 0; n < 8 && j0 + n < gridSize; ++n)
-                completeNode(ClothGrid[i][j0 + n], perNode[0][n], perNode[1][n], perNode[2][n], perNode[3][n],
-                             borderCases[rowCase + edgeCase(j0 + n)], negativeStiffness);
         }
         // Summed once the row's stores have settled.
         for (int j = 0; j < gridSize; ++j)
