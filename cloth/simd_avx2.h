@@ -7,10 +7,13 @@
 #include <immintrin.h>
 #define CLOTH_HAVE_AVX2_PATH 1
 
-// Whether this processor can run the vector paths; asked once.
+// Set by tests to run the portable paths on a processor that has AVX2.
+inline bool avx2PathsDisabled = false;
+
+// Whether to take the vector paths: the processor has AVX2 (asked once).
 inline bool haveAvx2() {
     static const bool have = __builtin_cpu_supports("avx2");
-    return have;
+    return have && !avx2PathsDisabled;
 }
 
 // Eight vectors of three: x0 y0 z0 x1 y1 z1 ... x7 y7 z7 in out[0..2].

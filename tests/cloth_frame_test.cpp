@@ -8,6 +8,7 @@
 
 #include "cloth/accumulate_forces.h"
 #include "cloth/cloth_normals.h"
+#include "cloth/simd_avx2.h"
 #include "tests/cloth_reference.h"
 #include "tests/cloth_test_support.h"
 
@@ -88,7 +89,28 @@ TEST_F(ClothFrame, LeavesNoForceOrAccelerationBetweenFrames) {
         for (auto& n : row) expectVector(n, 0, 0, 0, 0);
 }
 
-TEST_F(ClothFrame, MatchesLiteralImplementationBitForBit) {
+// Both paths, the vector one this processor takes and the portable one that
+// processors without AVX2 take, must give the literal implementation's bits.
+class ClothFramePaths : public ClothFrame, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        ClothFrame::SetUp();
+#ifdef CLOTH_HAVE_AVX2_PATH
+        avx2PathsDisabled = GetParam();
+#endif
+    }
+    void TearDown() override {
+#ifdef CLOTH_HAVE_AVX2_PATH
+        avx2PathsDisabled = false;
+#endif
+    }
+};
+INSTANTIATE_TEST_SUITE_P(VectorAndPortable, ClothFramePaths, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Portable" : "AsChosen";
+                         });
+
+TEST_P(ClothFramePaths, MatchesLiteralImplementationBitForBit) {
     // Wind, pins and shading switched on the way, a reset in the middle; the
     // cloth drapes over the sphere and folds, so every branch is taken.
     struct Switch {
