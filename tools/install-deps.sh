@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the program and the tests need,
+# Installs the Debian 12 packages the build, the program and the tests need
+# (llvmpipe, the software OpenGL, comes with libgl1-mesa-dri and libegl-mesa0),
 # asking apt only when one is missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev
           libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xfonts-base
-          xdotool x11-utils)
+          xdotool x11-utils libgl1-mesa-dri libegl-mesa0)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
