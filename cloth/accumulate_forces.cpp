@@ -3,9 +3,8 @@
 #include <cmath>
 
 #include "cloth/cloth_grid.h"
-#include "cloth/wind_force.h"
-
 #include "cloth/simd_avx2.h"
+#include "cloth/wind_force.h"
 
 // Every spring is measured once, from the end that sees its neighbour at
 // (0,+1), (+1,-1), (+1,0) or (+1,+1). The other end's own evaluation would
@@ -102,7 +101,7 @@ constexpr int directionDj[directionCount] = {1, -1, 0, 1};
 
 // Positions by coordinate, node [i][j] at [i][j + columnOffset]. Row 45 and the
 // margins stay zero, so lanes that point outside the grid read finite values;
-// what they compute is never stored.
+// what they compute never reaches a record.
 constexpr int columnOffset = 8;
 constexpr int paddedWidth = 64;
 constexpr int blockCount = (gridSize + 7) / 8;
