@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/render_window.h"
-#include "app/window_system.h"
+#include "platform/window_system.h"
 #include "cloth/cloth_grid.h"
 #include "render/camera.h"
 #include "render/draw_frame.h"

@@ -1,7 +1,7 @@
 #pragma once
 // main_loop.h -- the program's entry point, its never-waiting loop and the keys.
 
-#include "app/key_codes.h"
+#include "platform/key_codes.h"
 
 // One flag per Windows virtual-key code, nonzero while the key is down. Written
 // by handleWindowMessage; the loop itself clears only F1's flag.

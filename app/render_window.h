@@ -2,7 +2,7 @@
 // render_window.h -- the one render window and its OpenGL context: creation,
 // teardown, viewport and the window's message handler.
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 
 struct AppWindowState {
     WindowHandle windowHandle;

@@ -16,7 +16,7 @@
 #include "render/reset_scene.h"
 
 // The image reader reports through the window system; here stderr will do.
-#include "app/window_system.h"
+#include "platform/window_system.h"
 MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon, MessageButtons) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     return messageAnswerOk;

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 #include "image/dib_decoder.h"
 
 static void showReaderMessage(const char* text) {

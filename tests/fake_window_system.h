@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 
 using Messages = std::vector<std::pair<std::string, std::string>>;  // {caption, text}
 

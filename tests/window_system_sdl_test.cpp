@@ -1,7 +1,7 @@
 // The SDL layer under SDL's dummy driver: no display and no OpenGL, but real
 // SDL events, so key and window events can be pushed and read back translated.
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/key_codes.h"
+#include "platform/key_codes.h"
 #include "app/main_loop.h"
 #include "app/render_window.h"
 

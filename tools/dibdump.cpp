@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 #include "image/dib_reader.h"
 
 // The reader's messages end up here instead of in a window.

@@ -13,13 +13,13 @@
 // - key codes: SDL keycodes become Windows virtual-key codes; Alt-held keys and
 //   F10 arrive as system keys.
 
-#include "app/window_system.h"
+#include "platform/window_system.h"
 
 #include <SDL.h>
 #include <cstdio>
 #include <cstring>
 
-#include "app/key_codes.h"
+#include "platform/key_codes.h"
 
 struct PlatformModule {
     int unused;
