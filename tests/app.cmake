@@ -19,7 +19,13 @@ gtest_discover_tests(window_system_sdl_tests
 # Everything below needs the X server; tests/xvfb-start.sh starts one unless
 # one answers on TEST_X_DISPLAY. They share x_input: each opens a window that
 # takes the keyboard focus.
-set(TEST_X_DISPLAY ":99" CACHE STRING "X display for window tests")
+# TEST_X_DISPLAY in the environment gives a second build tree its own server.
+if(DEFINED ENV{TEST_X_DISPLAY})
+  set(default_x_display "$ENV{TEST_X_DISPLAY}")
+else()
+  set(default_x_display ":99")
+endif()
+set(TEST_X_DISPLAY "${default_x_display}" CACHE STRING "X display for window tests")
 if(NOT TEST xvfb_start)
   add_test(NAME xvfb_start
     COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TEST_X_DISPLAY} ${CMAKE_BINARY_DIR}/xvfb.pid)
