@@ -16,9 +16,10 @@ gtest_discover_tests(window_system_sdl_tests
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   PROPERTIES TIMEOUT 30 ENVIRONMENT "SDL_VIDEODRIVER=dummy;DISPLAY=")
 
-# Everything below needs the X server; tests/xvfb-start.sh starts one unless
-# one answers on TEST_X_DISPLAY. They share x_input: each opens a window that
-# takes the keyboard focus.
+# Everything below needs the X server with a window manager; tests/xvfb-start.sh
+# starts Xvfb unless one answers on TEST_X_DISPLAY, and openbox unless a window
+# manager runs there. They share x_input: each opens a window that takes the
+# keyboard focus.
 # TEST_X_DISPLAY in the environment gives a second build tree its own server.
 if(DEFINED ENV{TEST_X_DISPLAY})
   set(default_x_display "$ENV{TEST_X_DISPLAY}")
