@@ -24,18 +24,20 @@ PixelFormatRequest pixelFormatRequest = {
     0,     // auxiliaryBuffers
 };
 
+// The window's own boxes have no owner: when they are shown there is no window
+// yet, or it is being torn down.
 static const char* const creationCaption = "ERROR";
 static const char* const shutdownCaption = "SHUTDOWN ERROR";
 
 static void reportShutdownError(const char* text) {
-    showMessageBox(text, shutdownCaption, messageIconInformation, messageButtonsOk);
+    showMessageBox(nullptr, text, shutdownCaption, messageIconInformation, messageButtonsOk);
 }
 
 // Creation failures after the class exists: tear everything down first, so the
 // box is shown with the display mode and cursor back to normal.
 static bool failCreation(const char* text) {
     closeRenderWindow();
-    showMessageBox(text, creationCaption, messageIconWarning, messageButtonsOk);
+    showMessageBox(nullptr, text, creationCaption, messageIconWarning, messageButtonsOk);
     return false;
 }
 
@@ -44,19 +46,20 @@ bool openRenderWindow(const char* title, int width, int height, int bits, bool f
     AppWindow.instance = programModule();
 
     if (!registerWindowClass(windowClassName, handleWindowMessage, AppWindow.instance)) {
-        showMessageBox("Failed To Register The Window Class.", creationCaption,
+        showMessageBox(nullptr, "Failed To Register The Window Class.", creationCaption,
                        messageIconWarning, messageButtonsOk);
         return false;
     }
 
     if (AppWindow.fullscreen && !changeDisplayMode(width, height, bits)) {
         MessageAnswer answer = showMessageBox(
+            nullptr,
             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. "
             "Use Windowed Mode Instead?",
             "Tarv GL", messageIconWarning, messageButtonsYesNo);
         if (answer != messageAnswerYes) {
             // The class stays registered: the program ends right after this.
-            showMessageBox("Program Will Now Close.", creationCaption, messageIconStop,
+            showMessageBox(nullptr, "Program Will Now Close.", creationCaption, messageIconStop,
                            messageButtonsOk);
             return false;
         }

@@ -17,7 +17,9 @@
 
 // The image reader reports through the window system; here stderr will do.
 #include "platform/window_system.h"
-MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon, MessageButtons) {
+WindowHandle windowWithKeyboardFocus() { return nullptr; }
+MessageAnswer showMessageBox(WindowHandle, const char* text, const char* caption, MessageIcon,
+                             MessageButtons) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     return messageAnswerOk;
 }

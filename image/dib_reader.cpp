@@ -13,7 +13,7 @@
 #include "image/dib_decoder.h"
 
 static void showReaderMessage(const char* text) {
-    showMessageBox(text, "Error", messageIconNone, messageButtonsOk);
+    showMessageBox(windowWithKeyboardFocus(), text, "Error", messageIconNone, messageButtonsOk);
 }
 
 // The path can be of any length: the text is sized to it. Should even that

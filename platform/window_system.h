@@ -3,18 +3,11 @@
 // implements it on SDL2 (window_system_sdl.cpp) and decides nothing; the tests
 // link a recording fake instead (tests/fake_window_system.cpp).
 // Everything runs on the one thread; the message handler is entered only from
-// inside dispatchEvent (and, on some window systems, inside createWindow).
+// inside dispatchEvent (and, on some window systems, inside createWindow). An
+// open message box dispatches nothing: the render window's events wait in the
+// queue until it is closed.
 
 #include <cstdint>
-
-enum MessageIcon { messageIconNone, messageIconWarning, messageIconStop, messageIconInformation };
-enum MessageButtons { messageButtonsOk, messageButtonsYesNo };
-enum MessageAnswer { messageAnswerOk, messageAnswerYes, messageAnswerNo };
-
-// A modal message box; events for the render window keep being handled while it
-// is open. When no box can be shown at all, caption and text go to stderr.
-MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon icon,
-                             MessageButtons buttons);
 
 // Opaque handles; each implementation defines the records behind them. Null
 // means "none" for every kind.
@@ -26,6 +19,22 @@ using ModuleHandle = PlatformModule*;
 using WindowHandle = PlatformWindow*;
 using DeviceContextHandle = PlatformDrawable*;
 using RenderContextHandle = PlatformGlContext*;
+
+// --- Message boxes ----------------------------------------------------------
+
+enum MessageIcon { messageIconNone, messageIconWarning, messageIconStop, messageIconInformation };
+enum MessageButtons { messageButtonsOk, messageButtonsYesNo };
+enum MessageAnswer { messageAnswerOk, messageAnswerYes, messageAnswerNo };
+
+// A modal message box, kept above its owner and tied to it; null owner: a box
+// of its own. Nothing is dispatched while it is open: the render window's
+// events, those of its owner included, are handled once it is closed. When no
+// box can be shown at all, caption and text go to stderr.
+MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* caption,
+                             MessageIcon icon, MessageButtons buttons);
+
+// The window of ours that has the keyboard focus now; null when none has it.
+WindowHandle windowWithKeyboardFocus();
 
 // --- Events ---------------------------------------------------------------
 

@@ -341,8 +341,18 @@ void postQuitEvent(int exitCode) {
 
 // --- Message boxes -----------------------------------------------------------
 
-MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon icon,
-                             MessageButtons buttons) {
+WindowHandle windowWithKeyboardFocus() {
+    // SDL learns of focus changes only while pumping; pumping queues events and
+    // dispatches none.
+    SDL_PumpEvents();
+    SDL_Window* focus = SDL_GetKeyboardFocus();
+    return currentWindow && focus && focus == currentWindow->window ? currentWindow : nullptr;
+}
+
+// SDL's box returns only once it is closed and dispatches nothing of ours
+// meanwhile (under X it even runs on a display connection of its own).
+MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* caption,
+                             MessageIcon icon, MessageButtons buttons) {
     Uint32 flags = 0;
     if (icon == messageIconWarning) flags = SDL_MESSAGEBOX_WARNING;
     if (icon == messageIconStop) flags = SDL_MESSAGEBOX_ERROR;
@@ -358,7 +368,7 @@ MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon 
     };
     SDL_MessageBoxData box = {};
     box.flags = flags;
-    box.window = nullptr;  // no owner: the box may come before or after the window
+    box.window = owner ? owner->window : nullptr;
     box.title = caption;
     box.message = text;
     if (buttons == messageButtonsYesNo) {

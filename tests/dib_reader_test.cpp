@@ -121,6 +121,15 @@ TEST_F(ReadDibFile, LongPathQuotedWhole) {
     EXPECT_EQ(fakeMessages, (Messages{{"Error", "Failed to open DIB file " + path + ".\n"}}));
 }
 
+TEST_F(ReadDibFile, BoxBelongsToTheWindowWithTheKeyboard) {
+    const std::string missing = folder + "/missing.bmp";
+    EXPECT_EQ(readDibFile(missing.c_str()), nullptr);  // no window has it
+    ASSERT_TRUE(registerWindowClass("OpenGL", nullptr, programModule()));
+    fakeFocusWindow = createWindow("OpenGL", "t", windowStyleOverlapped, 0, 0, 8, 8, nullptr);
+    EXPECT_EQ(readDibFile(missing.c_str()), nullptr);
+    EXPECT_EQ(fakeMessageOwners, (std::vector<WindowHandle>{nullptr, fakeFocusWindow}));
+}
+
 TEST_F(LoadBitmapFile, MissingOrNoPathGivesNothingSilently) {
     EXPECT_EQ(loadBitmapFile(nullptr), nullptr);
     EXPECT_EQ(loadBitmapFile((folder + "/missing.bmp").c_str()), nullptr);

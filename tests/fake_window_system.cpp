@@ -19,6 +19,8 @@ std::vector<std::string> fakeCalls;
 Messages fakeMessages;
 std::vector<MessageIcon> fakeMessageIcons;
 std::vector<MessageButtons> fakeMessageButtons;
+std::vector<WindowHandle> fakeMessageOwners;
+WindowHandle fakeFocusWindow;
 MessageAnswer fakeAnswer = messageAnswerYes;
 std::string fakeFailingOperation;
 std::deque<WindowEvent> fakeEvents;
@@ -52,6 +54,8 @@ void resetFakeWindowSystem() {
     fakeMessages.clear();
     fakeMessageIcons.clear();
     fakeMessageButtons.clear();
+    fakeMessageOwners.clear();
+    fakeFocusWindow = nullptr;
     fakeAnswer = messageAnswerYes;
     fakeFailingOperation.clear();
     fakeEvents.clear();
@@ -89,14 +93,17 @@ static bool called(const char* operation) {
     return fakeFailingOperation == operation;
 }
 
-MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon icon,
-                             MessageButtons buttons) {
+MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* caption,
+                             MessageIcon icon, MessageButtons buttons) {
     fakeCalls.push_back("showMessageBox");
     fakeMessages.emplace_back(caption, text);
     fakeMessageIcons.push_back(icon);
     fakeMessageButtons.push_back(buttons);
+    fakeMessageOwners.push_back(owner);
     return buttons == messageButtonsYesNo ? fakeAnswer : messageAnswerOk;
 }
+
+WindowHandle windowWithKeyboardFocus() { return fakeFocusWindow; }
 
 bool takeEvent(WindowEvent* event) {
     fakeCalls.push_back("takeEvent");

@@ -18,6 +18,8 @@ extern std::vector<std::string> fakeCalls;       // operation names, in call ord
 extern Messages fakeMessages;                    // every message box shown
 extern std::vector<MessageIcon> fakeMessageIcons;
 extern std::vector<MessageButtons> fakeMessageButtons;
+extern std::vector<WindowHandle> fakeMessageOwners;
+extern WindowHandle fakeFocusWindow;             // what windowWithKeyboardFocus answers
 extern MessageAnswer fakeAnswer;                 // what a Yes/No box answers
 
 // The operation (by its name in fakeCalls) that fails every time it is called.
@@ -54,5 +56,5 @@ WindowEvent fakeEvent(WindowMessage message, uintptr_t first = 0, intptr_t secon
 int fakeCallCount(const std::string& operation);
 
 // Back to: no calls, no messages, nothing failing, Yes answered, no events, no
-// class registered, no window, normal display mode and cursor.
+// class registered, no window, no focus, normal display mode and cursor.
 void resetFakeWindowSystem();

@@ -256,6 +256,7 @@ TEST_F(CloseRenderWindow, EachFailureIsReportedAndTeardownGoesOn) {
         SCOPED_TRACE(c.operation);
         resetApplicationState();
         ASSERT_TRUE(openWindowed());
+        fakeFocusWindow = AppWindow.windowHandle;
         fakeCalls.clear();
         fakeFailingOperation = c.operation;
 
@@ -263,6 +264,8 @@ TEST_F(CloseRenderWindow, EachFailureIsReportedAndTeardownGoesOn) {
 
         EXPECT_EQ(fakeMessages, (Messages{{"SHUTDOWN ERROR", c.message}}));
         EXPECT_EQ(fakeMessageIcons, std::vector<MessageIcon>{messageIconInformation});
+        // the window's own box has no owner, even while the window has the keyboard
+        EXPECT_EQ(fakeMessageOwners, std::vector<WindowHandle>{nullptr});
         // the box comes right after the failing step, and every later step still runs
         Calls expected = fullTeardown;
         for (size_t k = 0; k < expected.size(); ++k)

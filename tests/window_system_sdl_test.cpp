@@ -201,11 +201,12 @@ TEST_F(SdlWindowSystem, DestroyingTwiceFails) {
 
 TEST(SdlMessageBox, WithoutADisplayCaptionAndTextGoToStderr) {
     testing::internal::CaptureStderr();
-    MessageAnswer ok = showMessageBox("Can't Set The PixelFormat.", "ERROR", messageIconWarning,
-                                      messageButtonsOk);
+    MessageAnswer ok = showMessageBox(nullptr, "Can't Set The PixelFormat.", "ERROR",
+                                      messageIconWarning, messageButtonsOk);
     // the text brings its own line break
-    showMessageBox("Failed to open DIB file x.bmp.\n", "Error", messageIconNone, messageButtonsOk);
-    MessageAnswer answer = showMessageBox("Use Windowed Mode Instead?", "Tarv GL",
+    showMessageBox(nullptr, "Failed to open DIB file x.bmp.\n", "Error", messageIconNone,
+                   messageButtonsOk);
+    MessageAnswer answer = showMessageBox(nullptr, "Use Windowed Mode Instead?", "Tarv GL",
                                           messageIconWarning, messageButtonsYesNo);
     std::string written = testing::internal::GetCapturedStderr();
     EXPECT_EQ(ok, messageAnswerOk);

@@ -12,7 +12,9 @@
 #include "image/dib_reader.h"
 
 // The reader's messages end up here instead of in a window.
-MessageAnswer showMessageBox(const char* text, const char* caption, MessageIcon, MessageButtons) {
+WindowHandle windowWithKeyboardFocus() { return nullptr; }
+MessageAnswer showMessageBox(WindowHandle, const char* text, const char* caption, MessageIcon,
+                             MessageButtons) {
     std::fprintf(stderr, "%s: %s", caption, text);
     const char* last = text;
     while (*last && last[1]) ++last;
