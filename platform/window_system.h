@@ -82,7 +82,7 @@ void postQuitEvent(int exitCode);
 // --- Window and rendering context -------------------------------------------
 
 enum WindowStyle {
-    windowStyleOverlapped,  // ordinary application window with a frame
+    windowStyleOverlapped,  // ordinary application window: frame, resizable, maximisable
     windowStylePopup,       // borderless, for full screen
 };
 

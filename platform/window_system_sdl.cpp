@@ -101,6 +101,7 @@ WindowHandle createWindow(const char*, const char* title, WindowStyle style, int
                           int width, int height, ModuleHandle) {
     if (!classRegistered || currentWindow) return nullptr;
     Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (style == windowStyleOverlapped) flags |= SDL_WINDOW_RESIZABLE;
     if (style == windowStylePopup) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN;
     SDL_Window* window = makeSdlWindow("", x, y, width, height, flags);
     if (!window) return nullptr;
@@ -308,8 +309,8 @@ static WindowEvent translate(const SDL_Event& sdl) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
         int width = 0, height = 0;
         SDL_GL_GetDrawableSize(currentWindow->window, &width, &height);
-        intptr_t size = (intptr_t)((height & 0xFFFF) << 16) | (intptr_t)(width & 0xFFFF);
-        return WindowEvent{currentWindow, windowMessageSize, 0, size};
+        uintptr_t size = ((uintptr_t)(height & 0xFFFF) << 16) | (uintptr_t)(width & 0xFFFF);
+        return WindowEvent{currentWindow, windowMessageSize, 0, (intptr_t)size};
     }
     default: return otherEvent();
     }
