@@ -6,6 +6,7 @@ constexpr int keyCodeCount = 256;
 
 constexpr int keyBackspace = 8;
 constexpr int keyTab = 9;
+constexpr int keyClear = 12;    // keypad 5 with NumLock off
 constexpr int keyReturn = 13;
 constexpr int keyShift = 16;
 constexpr int keyControl = 17;

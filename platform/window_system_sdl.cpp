@@ -11,7 +11,8 @@
 //   setting re-makes the still hidden window as a GL window with them (and
 //   fails when no visual matches).
 // - key codes: SDL keycodes become Windows virtual-key codes; Alt-held keys and
-//   F10 arrive as system keys.
+//   F10 arrive as system keys; the keypad gives navigation codes with NumLock
+//   off and numpad codes with it on.
 
 #include "platform/window_system.h"
 
@@ -243,14 +244,25 @@ void showCursor() { SDL_ShowCursor(SDL_ENABLE); }
 
 // --- Events ---------------------------------------------------------------
 
-static int virtualKeyCode(SDL_Keycode key) {
+// Keypad 0 .. 9 with NumLock off, as Windows reports them.
+static const int keypadNavigation[10] = {keyInsert, keyEnd,   keyDown, keyPageDown, keyLeft,
+                                         keyClear,  keyRight, keyHome, keyUp,       keyPageUp};
+
+static int keypadDigit(SDL_Keycode key) {
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 1 + (key - SDLK_KP_1);
+    return key == SDLK_KP_0 ? 0 : -1;
+}
+
+static int virtualKeyCode(SDL_Keycode key, Uint16 mod) {
+    bool numLock = (mod & KMOD_NUM) != 0;
+    int digit = keypadDigit(key);
+    if (digit >= 0) return numLock ? keyNumpad0 + digit : keypadNavigation[digit];
+    if (key == SDLK_KP_PERIOD && !numLock) return keyDelete;
     if (key >= SDLK_a && key <= SDLK_z) return keyLetterA + (key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return keyDigit0 + (key - SDLK_0);
     if (key >= SDLK_F1 && key <= SDLK_F12) return keyF1 + (key - SDLK_F1);
     if (key >= SDLK_F13 && key <= SDLK_F24) return keyF1 + 12 + (key - SDLK_F13);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return keyNumpad0 + 1 + (key - SDLK_KP_1);
     switch (key) {
-    case SDLK_KP_0: return keyNumpad0;
     case SDLK_ESCAPE: return keyEscape;
     case SDLK_PAGEUP: return keyPageUp;
     case SDLK_PAGEDOWN: return keyPageDown;
@@ -284,7 +296,7 @@ static WindowEvent activateEvent(uintptr_t state, bool minimised) {
 
 static WindowEvent translate(const SDL_Event& sdl) {
     if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP) {
-        int code = virtualKeyCode(sdl.key.keysym.sym);
+        int code = virtualKeyCode(sdl.key.keysym.sym, sdl.key.keysym.mod);
         if (code < 0) return otherEvent();
         bool down = sdl.type == SDL_KEYDOWN;
         bool system = (sdl.key.keysym.mod & KMOD_ALT) || code == keyF10 || code == keyAlt;

@@ -90,20 +90,27 @@ TEST_F(SdlWindowSystem, ControlKeysArriveAsWindowsVirtualKeyCodes) {
     struct Case {
         SDL_Keycode sym;
         int code;
+        Uint16 mod = KMOD_NONE;
     };
     const Case cases[] = {
-        {SDLK_ESCAPE, 27}, {SDLK_PAGEUP, 33}, {SDLK_PAGEDOWN, 34}, {SDLK_LEFT, 37},
-        {SDLK_UP, 38},     {SDLK_RIGHT, 39},  {SDLK_DOWN, 40},     {SDLK_a, 65},
-        {SDLK_b, 66},      {SDLK_d, 68},      {SDLK_m, 77},        {SDLK_n, 78},
-        {SDLK_r, 82},      {SDLK_s, 83},      {SDLK_w, 87},        {SDLK_z, 90},
-        {SDLK_F1, 112},    {SDLK_0, 48},      {SDLK_F12, 123},     {SDLK_KP_0, 96},
+        {SDLK_ESCAPE, 27},       {SDLK_PAGEUP, 33}, {SDLK_PAGEDOWN, 34}, {SDLK_LEFT, 37},
+        {SDLK_UP, 38},           {SDLK_RIGHT, 39},  {SDLK_DOWN, 40},     {SDLK_a, 65},
+        {SDLK_b, 66},            {SDLK_d, 68},      {SDLK_m, 77},        {SDLK_n, 78},
+        {SDLK_r, 82},            {SDLK_s, 83},      {SDLK_w, 87},        {SDLK_z, 90},
+        {SDLK_F1, 112},          {SDLK_0, 48},      {SDLK_F12, 123},
+        // keypad, NumLock on: numpad codes
+        {SDLK_KP_0, 96, KMOD_NUM}, {SDLK_KP_8, 104, KMOD_NUM},
+        // keypad, NumLock off: the keys the camera uses, and the rest of the block
+        {SDLK_KP_9, 33},         {SDLK_KP_3, 34},   {SDLK_KP_4, 37},     {SDLK_KP_8, 38},
+        {SDLK_KP_6, 39},         {SDLK_KP_2, 40},   {SDLK_KP_1, 35},     {SDLK_KP_7, 36},
+        {SDLK_KP_0, 45},         {SDLK_KP_PERIOD, 46}, {SDLK_KP_5, 12},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(SDL_GetKeyName(c.sym));
-        WindowEvent down = key(SDL_KEYDOWN, c.sym);
+        SCOPED_TRACE(std::string(SDL_GetKeyName(c.sym)) + (c.mod ? " with NumLock" : ""));
+        WindowEvent down = key(SDL_KEYDOWN, c.sym, c.mod);
         EXPECT_EQ(down.message, windowMessageKeyDown);
         EXPECT_EQ(down.first, (uintptr_t)c.code);
-        WindowEvent up = key(SDL_KEYUP, c.sym);
+        WindowEvent up = key(SDL_KEYUP, c.sym, c.mod);
         EXPECT_EQ(up.message, windowMessageKeyUp);
         EXPECT_EQ(up.first, (uintptr_t)c.code);
     }
@@ -125,7 +132,7 @@ TEST_F(SdlWindowSystem, AltHeldKeysAndF10AreSystemKeys) {
 }
 
 TEST_F(SdlWindowSystem, KeysWithoutACodeGetDefaultProcessing) {
-    EXPECT_EQ(key(SDL_KEYDOWN, SDLK_KP_PERIOD).message, windowMessageOther);
+    EXPECT_EQ(key(SDL_KEYDOWN, SDLK_KP_PERIOD, KMOD_NUM).message, windowMessageOther);
     EXPECT_EQ(key(SDL_KEYDOWN, SDLK_AUDIOPLAY).message, windowMessageOther);
 }
 
