@@ -46,7 +46,8 @@ enum WindowMessage {
     windowMessageSystemCommand,  // first: the command code
     windowMessageClose,          // the user asks the window to close
     windowMessageKeyDown,        // first: Windows virtual-key code
-    windowMessageKeyUp,
+    windowMessageKeyUp,          // only for a key released while a window of ours has the
+                                 // keyboard: losing it, or being destroyed, releases nothing
     windowMessageSystemKeyDown,  // F10, or any key while Alt is held
     windowMessageSystemKeyUp,
     windowMessageSize,           // second: low 16 bits client width, high 16 bits height, in pixels

@@ -13,10 +13,12 @@
 // - key codes: SDL keycodes become Windows virtual-key codes; Alt-held keys and
 //   F10 arrive as system keys; the keypad gives navigation codes with NumLock
 //   off and numpad codes with it on.
+// - key-ups: only real releases (see "Key events SDL makes up" below).
 
 #include "platform/window_system.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <cstdio>
 #include <cstring>
 
@@ -51,6 +53,8 @@ static bool videoStarted;
 static bool glLibraryLoaded;
 static SDL_DisplayMode wantedDisplayMode;
 
+static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event);
+
 ModuleHandle programModule() { return &programModuleRecord; }
 
 bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle) {
@@ -74,6 +78,10 @@ bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle
         videoStarted = true;
         SDL_DisableScreenSaver();  // also keeps the monitor from powering down
         SDL_StopTextInput();       // only key codes are wanted, no text events
+        if (driver && SDL_strcmp(driver, "x11") == 0) {
+            SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+            SDL_SetEventFilter(filterMadeUpKeys, nullptr);
+        }
     }
     classRegistered = true;
     classHandler = handler;
@@ -244,6 +252,46 @@ void showCursor() { SDL_ShowCursor(SDL_ENABLE); }
 
 // --- Events ---------------------------------------------------------------
 
+// Key events SDL makes up. When its keyboard focus goes to no window (a
+// window of ours loses the keyboard, or is destroyed with it), SDL releases
+// every key it holds down, and it later drops the real release of such a key:
+// to SDL it is up already. On Windows neither happens: a window without the
+// keyboard gets no key-up, and the real release reaches whichever window has
+// the keyboard then.
+// Under X each real key event is an X event first, and an event filter sees
+// SDL queue them in order: an X key event, then the SDL key event made from
+// it, with nothing between. So an SDL key event is passed on only right after
+// its X event, and an X release that SDL is about to drop is kept in the queue
+// and stands for the key-up itself, its key known from an earlier press of the
+// same X key code. Other video drivers pass every key event on.
+static SDL_Keysym keyOfXKeyCode[256];  // from each X key code's last press
+static int xKeyEventJustQueued;        // KeyPress or KeyRelease, 0 after anything else
+static unsigned xKeyCodeJustQueued;
+
+static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event) {
+    int justQueued = xKeyEventJustQueued;
+    xKeyEventJustQueued = 0;
+    if (event->type == SDL_SYSWMEVENT) {
+        const XEvent& x = event->syswm.msg->msg.x11.event;
+        if (x.type != KeyPress && x.type != KeyRelease) return 0;
+        unsigned xKeyCode = x.xkey.keycode & 0xFF;
+        const SDL_Keysym& key = keyOfXKeyCode[xKeyCode];
+        if (x.type == KeyRelease && key.sym != SDLK_UNKNOWN &&
+            !SDL_GetKeyboardState(nullptr)[key.scancode])
+            return 1;
+        xKeyEventJustQueued = x.type;
+        xKeyCodeJustQueued = xKeyCode;
+        return 0;
+    }
+    if (event->type == SDL_KEYDOWN) {
+        if (justQueued != KeyPress) return 0;
+        keyOfXKeyCode[xKeyCodeJustQueued] = event->key.keysym;
+        return 1;
+    }
+    if (event->type == SDL_KEYUP) return justQueued == KeyRelease;
+    return 1;
+}
+
 // Keypad 0 .. 9 with NumLock off, as Windows reports them.
 static const int keypadNavigation[10] = {keyInsert, keyEnd,   keyDown, keyPageDown, keyLeft,
                                          keyClear,  keyRight, keyHome, keyUp,       keyPageUp};
@@ -294,15 +342,23 @@ static WindowEvent activateEvent(uintptr_t state, bool minimised) {
                        state | (minimised ? (uintptr_t)1 << 16 : 0), 0};
 }
 
+static WindowEvent keyEvent(SDL_Keycode key, Uint16 mod, bool down) {
+    int code = virtualKeyCode(key, mod);
+    if (code < 0) return otherEvent();
+    bool system = (mod & KMOD_ALT) || code == keyF10 || code == keyAlt;
+    WindowMessage message = system ? (down ? windowMessageSystemKeyDown : windowMessageSystemKeyUp)
+                                   : (down ? windowMessageKeyDown : windowMessageKeyUp);
+    return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
+}
+
 static WindowEvent translate(const SDL_Event& sdl) {
-    if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP) {
-        int code = virtualKeyCode(sdl.key.keysym.sym, sdl.key.keysym.mod);
-        if (code < 0) return otherEvent();
-        bool down = sdl.type == SDL_KEYDOWN;
-        bool system = (sdl.key.keysym.mod & KMOD_ALT) || code == keyF10 || code == keyAlt;
-        WindowMessage message = system ? (down ? windowMessageSystemKeyDown : windowMessageSystemKeyUp)
-                                       : (down ? windowMessageKeyDown : windowMessageKeyUp);
-        return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
+    if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP)
+        return keyEvent(sdl.key.keysym.sym, sdl.key.keysym.mod, sdl.type == SDL_KEYDOWN);
+    if (sdl.type == SDL_SYSWMEVENT) {
+        // Only the X releases SDL drops get past the filter: a key-up, with
+        // the modifiers as SDL has them now.
+        unsigned xKeyCode = sdl.syswm.msg->msg.x11.event.xkey.keycode & 0xFF;
+        return keyEvent(keyOfXKeyCode[xKeyCode].sym, SDL_GetModState(), false);
     }
     if (sdl.type == SDL_QUIT) {
         // A signal or the last window closing: the same request as the close button.

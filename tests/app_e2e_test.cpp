@@ -7,6 +7,7 @@
 // for does not happen they note why and send SIGTERM, which SDL turns into a
 // close request.
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -48,7 +50,30 @@ wait_gone() {
   for _ in $(seq 100); do [ -z "$(windows)" ] && return 0; sleep 0.1; done
   fail "the window is still there"
 }
+# F1 pressed after mark_window: the window that replaced the marked one.
+mark_window() { xprop -id "$W" -f CLOTHSIM_TEST_MARK 8s -set CLOTHSIM_TEST_MARK before; }
+wait_new_window() {
+  for _ in $(seq 100); do
+    W=$(windows | head -1)
+    if [ -n "$W" ] && ! xprop -id "$W" CLOTHSIM_TEST_MARK 2>/dev/null | grep -q before; then return 0; fi
+    sleep 0.1
+  done
+  fail "no new window after F1"
+}
+wait_focus() {
+  for _ in $(seq 100); do [ "$(xdotool getwindowfocus)" = "$W" ] && return 0; sleep 0.1; done
+  fail "the window did not get the keyboard"
+}
 )SH";
+
+// Camera as it was each time the driver moved the pointer to (x, 10) in the
+// window: how the driver looks at the camera while the loop runs.
+std::map<int, CameraState> cameraAtPointerX;
+
+int SDLCALL noteCamera(void*, SDL_Event* event) {
+    if (event->type == SDL_MOUSEMOTION) cameraAtPointerX[event->motion.x] = Camera;
+    return 0;
+}
 
 class ApplicationUnderX : public ::testing::Test {
 protected:
@@ -149,16 +174,10 @@ xdotool keyup n keyup m
 TEST_F(ApplicationUnderX, F1ReplacesTheWindowAndKeepsRunning) {
     int status = runDriven(R"SH(
 find_window
-xprop -id "$W" -f CLOTHSIM_TEST_MARK 8s -set CLOTHSIM_TEST_MARK before
+mark_window
 hold Right 0.3
 hold F1 0.3
-for _ in $(seq 100); do
-  W=$(windows | head -1)
-  if [ -n "$W" ] && ! xprop -id "$W" CLOTHSIM_TEST_MARK 2>/dev/null | grep -q before; then break; fi
-  W=""
-  sleep 0.1
-done
-[ -n "$W" ] || fail "no new window after F1"
+wait_new_window
 count=$(windows | wc -l)
 [ "$count" -eq 1 ] || fail "$count windows after F1"
 xdotool windowfocus --sync "$W" 2>/dev/null || true
@@ -168,6 +187,35 @@ wait_gone
     EXPECT_EQ(status, 0);
     EXPECT_GT(Camera.yaw, 0.0f);  // the camera survived the new window
     EXPECT_EQ(KeyState[keyF1], 0);
+}
+
+TEST_F(ApplicationUnderX, KeyHeldThroughF1KeepsActingUntilReleased) {
+    cameraAtPointerX.clear();
+    SDL_AddEventWatch(noteCamera, nullptr);
+    int status = runDriven(R"SH(
+find_window
+mark_window
+xdotool keydown w
+sleep 0.3
+xdotool key F1
+wait_new_window
+wait_focus
+xdotool mousemove --window "$W" 10 10 sleep 0.3 mousemove --window "$W" 20 10
+xdotool keyup w mousemove --window "$W" 30 10 sleep 0.3 mousemove --window "$W" 40 10
+hold Escape 0.3
+wait_gone
+)SH");
+    SDL_DelEventWatch(noteCamera, nullptr);
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(cameraAtPointerX.count(10) + cameraAtPointerX.count(20) +
+                  cameraAtPointerX.count(30) + cameraAtPointerX.count(40),
+              4u);
+    // still walking forward in the new window
+    EXPECT_GT(cameraAtPointerX[20].z, cameraAtPointerX[10].z);
+    // released there: not one step more
+    EXPECT_EQ(cameraAtPointerX[40].x, cameraAtPointerX[30].x);
+    EXPECT_EQ(cameraAtPointerX[40].z, cameraAtPointerX[30].z);
+    EXPECT_EQ(KeyState[keyW], 0);
 }
 
 TEST_F(ApplicationUnderX, CloseRequestEndsWithStatusZero) {
