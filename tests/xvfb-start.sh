@@ -11,14 +11,11 @@ wait_for() {
   done
   return 1
 }
-wm_running() {
-  local id
-  id=$(xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/{print $NF}')
-  [ -n "$id" ] && xwininfo -display "$display" -id "$id" >/dev/null 2>&1
-}
+wm_running() { xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
   # -ardelay 60000: no key autorepeat, so a held key is one key-down.
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -ardelay 60000 </dev/null >"$pidfile.log" 2>&1 &
+  # -noreset: a server resetting as its last client leaves refuses the next one.
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -ardelay 60000 </dev/null >"$pidfile.log" 2>&1 &
   echo $! >"$pidfile"
   wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
 fi
