@@ -17,21 +17,17 @@ namespace {
 // Shell helpers for the window manager's side: $W is the render window.
 const char* const driverPrelude = R"SH(
 W=$(xdotool search --onlyvisible --name "^Tarv's OpenGL Framework\$" | head -1)
-size() { xwininfo -id "$W" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}'; }
-# The frame's bottom-right corner dragged by $1 $2, in steps as a hand would.
+size() { xdotool getwindowgeometry "$W" | awk '/Geometry/{sub("x", " ", $2); print $2}'; }
+# The frame's bottom-right corner dragged by $1 $2 in steps, as a hand would.
 drag() {
-  read -r x y w h < <(xwininfo -id "$W" |
-    awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
   read -r _ _ _ right _ bottom < <(xprop -id "$W" _NET_FRAME_EXTENTS | tr -d ,)
-  xdotool mousemove $((x + w + right - 1)) $((y + h + bottom - 1)) mousedown 1
+  read -r w h < <(size)
+  xdotool mousemove --window "$W" $((w + right - 1)) $((h + bottom - 1)) mousedown 1
   for _ in $(seq 10); do xdotool mousemove_relative -- $(($1 / 10)) $(($2 / 10)); done
   xdotool mouseup 1
 }
-# Prints the client size once it is (=) or is no longer (!=) $2 x $3.
-size_when() {
-  for _ in $(seq 100); do [ "$(size)" "$1" "$2 $3" ] && break; sleep 0.1; done
-  size
-}
+# The client size once it is (=) or is no longer (!=) $2 x $3.
+size_when() { for _ in $(seq 100); do [ "$(size)" "$1" "$2 $3" ] && break; sleep 0.1; done; size; }
 )SH";
 
 // Runs a driver script and returns what it prints.
@@ -157,26 +153,23 @@ TEST_F(SdlRenderWindowOnX, ZeroHeightCountsAsOne) {
 }
 
 TEST_F(SdlRenderWindowOnX, ViewportFollowsTheWindowManagersResizeAndMaximise) {
-    std::string actions = drive("xprop -id \"$W\" _NET_WM_ALLOWED_ACTIONS");
+    std::string actions = drive("xprop -id $W _NET_WM_ALLOWED_ACTIONS");
     EXPECT_NE(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
     EXPECT_NE(actions.find("_NET_WM_ACTION_MAXIMIZE_VERT"), std::string::npos) << actions;
-    const char* const steps[] = {
-        "drag -100 -60; size_when = 540 420",
-        // dragged above the top: X keeps the client one pixel high
-        "drag 0 -600; size_when = 540 1",
-        "wmctrl -i -r \"$W\" -b add,maximized_vert,maximized_horz; size_when != 540 1",
-    };
-    for (const char* step : steps) {
+    for (const char* step : {"drag -100 -60; size_when = 540 420",
+                             // dragged above the top: X keeps the client one pixel high
+                             "drag 0 -600; size_when = 540 1",
+                             "wmctrl -i -r $W -b add,maximized_vert,maximized_horz; size_when != 540 1"}) {
         SCOPED_TRACE(step);
         int width = 0, height = 0;
         ASSERT_EQ(std::sscanf(drive(step).c_str(), "%d %d", &width, &height), 2);
         // The size messages are in the queue, or on their way there.
         GLint view[4] = {};
-        for (Uint32 start = SDL_GetTicks(); SDL_GetTicks() - start < 5000;) {
+        for (Uint32 start = SDL_GetTicks();
+             SDL_GetTicks() - start < 5000 && (view[2] != width || view[3] != height);) {
             WindowEvent event;
             while (takeEvent(&event)) dispatchEvent(event);
             viewport(view);
-            if (view[2] == width && view[3] == height) break;
         }
         EXPECT_EQ(view[2], width);
         EXPECT_EQ(view[3], height);
