@@ -346,8 +346,9 @@ static WindowEvent keyEvent(SDL_Keycode key, Uint16 mod, bool down) {
     int code = virtualKeyCode(key, mod);
     if (code < 0) return otherEvent();
     bool system = (mod & KMOD_ALT) || code == keyF10 || code == keyAlt;
-    WindowMessage message = system ? (down ? windowMessageSystemKeyDown : windowMessageSystemKeyUp)
-                                   : (down ? windowMessageKeyDown : windowMessageKeyUp);
+    WindowMessage message = system
+                                ? (down ? windowMessageSystemKeyDown : windowMessageSystemKeyUp)
+                                : (down ? windowMessageKeyDown : windowMessageKeyUp);
     return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
 }
 

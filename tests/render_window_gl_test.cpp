@@ -156,10 +156,11 @@ TEST_F(SdlRenderWindowOnX, ViewportFollowsTheWindowManagersResizeAndMaximise) {
     std::string actions = drive("xprop -id $W _NET_WM_ALLOWED_ACTIONS");
     EXPECT_NE(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
     EXPECT_NE(actions.find("_NET_WM_ACTION_MAXIMIZE_VERT"), std::string::npos) << actions;
-    for (const char* step : {"drag -100 -60; size_when = 540 420",
-                             // dragged above the top: X keeps the client one pixel high
-                             "drag 0 -600; size_when = 540 1",
-                             "wmctrl -i -r $W -b add,maximized_vert,maximized_horz; size_when != 540 1"}) {
+    for (const char* step :
+         {"drag -100 -60; size_when = 540 420",
+          // dragged above the top: X keeps the client one pixel high
+          "drag 0 -600; size_when = 540 1",
+          "wmctrl -i -r $W -b add,maximized_vert,maximized_horz; size_when != 540 1"}) {
         SCOPED_TRACE(step);
         int width = 0, height = 0;
         ASSERT_EQ(std::sscanf(drive(step).c_str(), "%d %d", &width, &height), 2);
