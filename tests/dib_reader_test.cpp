@@ -97,7 +97,7 @@ TEST_F(ReadDibFile, EachRefusalShowsItsOneMessage) {
 }
 
 TEST_F(ReadDibFile, UnopenableFileNamesThePath) {
-    // missing, empty (cannot be mapped), a folder
+    // missing, empty, a folder
     const std::string missing = folder + "/missing.bmp";
     const std::string empty = write("empty.bmp", {});
     const int descriptors = openDescriptors();
