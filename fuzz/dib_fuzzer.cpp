@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DibLayout layout;
     const DibError layoutError = readDibLayout(head, headSize, size, &layout);
     if (layoutError == dibErrorNone) {
-        if (layout.pixelLength < 2 || layout.pixelOffset + layout.pixelLength > size) std::abort();
+        if (layout.pixelLength == 0 || layout.pixelOffset + layout.pixelLength > size) std::abort();
         unsigned char* pixels = (unsigned char*)std::malloc(layout.pixelLength);
         std::memcpy(pixels, data + layout.pixelOffset, layout.pixelLength);
         RgbImage* image = nullptr;

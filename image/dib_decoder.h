@@ -48,7 +48,7 @@ struct DibLayout {
     ChannelField fields[3];         // red, green, blue for 16 and 32 bits
     unsigned char palette[256][3];  // R, G, B; entries past the table stay black
     uint64_t pixelOffset;           // where the pixel data start in the file
-    uint64_t pixelLength;           // how many bytes from there decoding reads, at least 2
+    uint64_t pixelLength;           // how many bytes from there decoding reads, 1 or more
 };
 
 // Reads the headers from head, the first headSize bytes of a file of fileSize
