@@ -18,7 +18,9 @@ constexpr uint32_t rle4 = 2;
 constexpr uint32_t bitfields = 3;
 
 static int allocationsLeft;
+static std::vector<size_t> allocationsAsked;
 static void* failingAllocate(size_t bytes) {
+    allocationsAsked.push_back(bytes);
     return allocationsLeft-- > 0 ? std::calloc(1, bytes) : nullptr;
 }
 
@@ -186,8 +188,7 @@ TEST_F(DibDecoder, RoundedDamagedOrCutFilesShowWhatTheyHold) {
     const struct {
         const char* name;
         Bytes file;
-        int32_t width;
-        int32_t height;
+        int32_t width, height;
         Bytes rgb;
     } cases[] = {
         {"RLE8 rows rounded up to 4 pixels", rle(3, 2, rle8, {4, 1, 0, 0, 4, 2, 0, 1}), 3, 2,
@@ -231,32 +232,21 @@ TEST_F(DibDecoder, RleWithoutCodeOrTopDownRefused) {
     EXPECT_EQ(decode(withFileHeader(topDown, {0, 1})).error, dibErrorConversion);
 }
 
-static std::vector<size_t> allocationsAsked;
-static void* refusingAllocate(size_t bytes) {
-    allocationsAsked.push_back(bytes);
-    return nullptr;
-}
-
 TEST_F(DibDecoder, PicturesOver1GiBRefusedWithoutAllocating) {
-    dibAllocate = refusingAllocate;
-    const struct {
-        int32_t width;
-        int32_t height;
-        size_t asked;  // 0: refused before any allocation
-    } sizes[] = {
-        {16384, 16384, 805306368},   // the largest texture the software GL takes
-        {32767, 10923, 1073741823},  // a byte under 1 GiB
-        {32767, 10924, 0},
-        {32767, 32767, 0},
-    };
+    dibAllocate = failingAllocate;
+    allocationsLeft = 0;
+    // width, height, bytes asked for (0: refused before any allocation)
+    const size_t sizes[][3] = {{16384, 16384, 805306368},  // the largest texture the software GL takes
+                               {32767, 10923, 1073741823}, // a byte under 1 GiB
+                               {32767, 10924, 0},
+                               {32767, 32767, 0}};
     for (const auto& size : sizes) {
-        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
-        // ends at once: a 60-byte file
-        const Bytes file = withFileHeader(join({infoHeader(size.width, size.height, 8, rle8, 1), colourTable({rose})}),
-                                          {0, 1});
+        SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+        // a 60-byte file that ends at once
+        const Bytes header = join({infoHeader((int32_t)size[0], (int32_t)size[1], 8, rle8, 1), colourTable({rose})});
         allocationsAsked.clear();
-        EXPECT_EQ(decode(file).error, dibErrorOutOfMemory);
-        EXPECT_EQ(allocationsAsked, size.asked ? std::vector<size_t>{size.asked} : std::vector<size_t>{});
+        EXPECT_EQ(decode(withFileHeader(header, {0, 1})).error, dibErrorOutOfMemory);
+        EXPECT_EQ(allocationsAsked, size[2] ? std::vector<size_t>{size[2]} : std::vector<size_t>{});
     }
 }
 
