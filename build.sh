@@ -2,6 +2,8 @@
 # ./build.sh run    install what is missing, build, start the program
 # ./build.sh test   install what is missing, build, run every test
 # ./build.sh bench  install what is missing, build and run the benchmarks
+# ./build.sh fuzz [SECONDS]  install what is missing, build and fuzz the bitmap
+#                   decoder (60 s by default); a crash, leak, timeout or out-of-memory fails
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -30,8 +32,21 @@ case "$what" in
     # Offscreen: no X server needed, and no present cost in the figure.
     SDL_VIDEODRIVER=offscreen DISPLAY= "./$build-bench/bench/frame_bench"
     ;;
+  fuzz)
+    # clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer. New
+    # inputs collect in the tree's corpus; the seeds are the public suite beside the
+    # repository and the program's own picture.
+    cmake -S . -B "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+    cmake --build "$build-fuzz" -j "$jobs" --target dib_fuzzer
+    suite=../shared/testdata/bmpsuite
+    mkdir -p "$build-fuzz/corpus"
+    exec "./$build-fuzz/fuzz/dib_fuzzer" -max_total_time="${2:-60}" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="$build-fuzz/" \
+      "$build-fuzz/corpus" "$suite/g" "$suite/q" "$suite/b" Data
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench" >&2
+    echo "usage: ./build.sh run|test|bench|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -61,13 +61,6 @@ uint8_t widenChannel(uint32_t value, int bits) {
     return (uint8_t)(repeated >> (filled - 8));
 }
 
-// One colour channel of a 16- or 32-bit pixel: where its bits are and how many.
-struct ChannelField {
-    uint32_t mask;
-    int shift;
-    int bits;
-};
-
 static ChannelField channelField(uint32_t mask) {
     ChannelField field = {mask, 0, 0};
     if (mask == 0) return field;
@@ -78,19 +71,6 @@ static ChannelField channelField(uint32_t mask) {
     field.bits = top - field.shift + 1;
     return field;
 }
-
-// What the headers say, checked against the file.
-struct DibLayout {
-    int32_t width;
-    int32_t height;  // always positive; topDown says how the rows are stored
-    bool topDown;
-    uint32_t bitCount;
-    uint32_t compression;
-    ChannelField fields[3];         // red, green, blue for 16 and 32 bits
-    unsigned char palette[256][3];  // R, G, B; entries past the table stay black
-    uint64_t pixelOffset;
-    uint64_t rowStride;             // uncompressed rows: padded to 4 bytes
-};
 
 static void putColour(unsigned char* out, unsigned char red, unsigned char green,
                       unsigned char blue) {
@@ -116,19 +96,23 @@ static bool depthAccepted(uint32_t compression, uint32_t bitCount) {
 }
 
 // Every offset below is checked as `size - start < length` with start <= size
-// already known, so nothing can wrap.
-static DibError readLayout(const unsigned char* bytes, size_t size, DibLayout& layout) {
-    const bool hasFileHeader = size >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+// already known (and headSize <= fileSize), so nothing can wrap.
+DibError readDibLayout(const unsigned char* head, size_t headSize, uint64_t fileSize,
+                       DibLayout* layoutOut) {
+    DibLayout& layout = *layoutOut;
+    const bool hasFileHeader = headSize >= 2 && head[0] == 'B' && head[1] == 'M';
     const uint64_t headerStart = hasFileHeader ? fileHeaderSize : 0;
-    if (size < headerStart + 4) return dibErrorUnknownFormat;
-    const unsigned char* header = bytes + headerStart;
+    if (headSize < headerStart + 4) return dibErrorUnknownFormat;
+    const unsigned char* header = head + headerStart;
     const uint32_t headerSize = readU32(header);
     if (headerSize != coreHeaderSize && headerSize != infoHeaderSize) return dibErrorUnknownFormat;
-    if (size - headerStart < headerSize) return dibErrorUnknownFormat;
+    if (headSize - headerStart < headerSize) return dibErrorUnknownFormat;
 
     int64_t width;
     int64_t height;
     uint64_t entrySize;
+    uint32_t coloursUsed = 0;
+    uint32_t imageSize = 0;
     if (headerSize == coreHeaderSize) {
         width = readU16(header + 4);
         height = readU16(header + 6);
@@ -140,15 +124,17 @@ static DibError readLayout(const unsigned char* bytes, size_t size, DibLayout& l
         height = readI32(header + 8);
         layout.bitCount = readU16(header + 14);
         layout.compression = readU32(header + 16);
+        imageSize = readU32(header + 20);
+        coloursUsed = readU32(header + 32);
         entrySize = 4;
-        // The colour count is 16 bits wide; a larger table cannot be described.
-        if (readU32(header + 32) > 0xFFFF) return dibErrorConversion;
     }
     if (width < 1 || width > maxSide || height == 0 || height < -maxSide || height > maxSide)
         return dibErrorConversion;
     layout.width = (int32_t)width;
     layout.topDown = height < 0;
     layout.height = (int32_t)(height < 0 ? -height : height);
+    const uint64_t pictureBytes = (uint64_t)layout.width * (uint64_t)layout.height * 3;
+    if (pictureBytes > maxPictureBytes) return dibErrorOutOfMemory;
     if (!depthAccepted(layout.compression, layout.bitCount)) return dibErrorConversion;
     const bool runLength =
         layout.compression == compressionRle8 || layout.compression == compressionRle4;
@@ -162,30 +148,51 @@ static DibError readLayout(const unsigned char* bytes, size_t size, DibLayout& l
         masks[2] = 0x0000FF;
     }
     if (layout.compression == compressionBitfields) {
-        if (size - tableStart < 12) return dibErrorConversion;
+        if (headSize - tableStart < 12) return dibErrorConversion;
         for (int channel = 0; channel < 3; ++channel)
-            masks[channel] = readU32(bytes + tableStart + 4 * channel);
+            masks[channel] = readU32(head + tableStart + 4 * channel);
         tableStart += 12;
     }
     for (int channel = 0; channel < 3; ++channel) layout.fields[channel] = channelField(masks[channel]);
 
-    const uint64_t colourCount = dibColourCount(header);
-    const uint64_t tableSize = colourCount * entrySize;
-    if (size - tableStart < tableSize) return dibErrorConversion;
-    for (uint64_t entry = 0; entry < 256; ++entry) {
-        if (entry < colourCount) {
-            const unsigned char* colour = bytes + tableStart + entry * entrySize;  // B, G, R
+    // The table matters when an index picks from it, or when it places the pixels
+    // of a file without file header; otherwise whatever colours-used says is moot.
+    const bool indexed = layout.bitCount <= 8;
+    for (uint64_t entry = 0; entry < 256; ++entry) putColour(layout.palette[entry], 0, 0, 0);
+    if (indexed || !hasFileHeader) {
+        // The colour count is 16 bits wide; a larger table cannot be described.
+        if (coloursUsed > 0xFFFF) return dibErrorConversion;
+        const uint64_t colourCount = dibColourCount(header);
+        const uint64_t tableSize = colourCount * entrySize;
+        if (fileSize - tableStart < tableSize) return dibErrorConversion;
+        const uint64_t entriesRead = indexed ? (colourCount < 256 ? colourCount : 256) : 0;
+        if (headSize - tableStart < entriesRead * entrySize) return dibErrorConversion;
+        for (uint64_t entry = 0; entry < entriesRead; ++entry) {
+            const unsigned char* colour = head + tableStart + entry * entrySize;  // B, G, R
             putColour(layout.palette[entry], colour[2], colour[1], colour[0]);
-        } else {
-            putColour(layout.palette[entry], 0, 0, 0);
         }
+        if (!hasFileHeader) layout.pixelOffset = tableStart + tableSize;
     }
+    if (hasFileHeader) layout.pixelOffset = readU32(head + 10);
+    if (layout.pixelOffset > fileSize) return dibErrorConversion;
+    const uint64_t available = fileSize - layout.pixelOffset;
 
-    layout.pixelOffset = hasFileHeader ? readU32(bytes + 10) : tableStart + tableSize;
-    if (layout.pixelOffset > size) return dibErrorConversion;
-    layout.rowStride = ((uint64_t)layout.width * layout.bitCount + 31) / 32 * 4;
-    if (!runLength && (size - layout.pixelOffset) / layout.rowStride < (uint64_t)layout.height)
-        return dibErrorConversion;
+    if (runLength) {
+        // No code moves on by a pixel for more than 4 bytes (a delta); with an end of
+        // line and a clipped run a row on top, an honest stream is at most this long.
+        // Cutting it here keeps decoding time linear in the picture.
+        uint64_t streamLimit = 4 * (pictureBytes / 3) + 4 * (uint64_t)layout.height + 2;
+        if (imageSize != 0 && imageSize < streamLimit) streamLimit = imageSize;
+        layout.pixelLength = available < streamLimit ? available : streamLimit;
+        if (layout.pixelLength < 2) return dibErrorConversion;  // not even one code
+        return dibErrorNone;
+    }
+    // Every pixel of the last row must be there; its padding need not.
+    const uint64_t rowStride = ((uint64_t)layout.width * layout.bitCount + 31) / 32 * 4;
+    const uint64_t lastRowBytes = ((uint64_t)layout.width * layout.bitCount + 7) / 8;
+    if (available < rowStride * (layout.height - 1) + lastRowBytes) return dibErrorConversion;
+    const uint64_t allRows = rowStride * layout.height;
+    layout.pixelLength = available < allRows ? available : allRows;
     return dibErrorNone;
 }
 
@@ -196,11 +203,12 @@ static void putFields(unsigned char* out, uint32_t pixel, const ChannelField* fi
     }
 }
 
-static void decodeRows(const unsigned char* bytes, const DibLayout& layout, unsigned char* data) {
+static void decodeRows(const unsigned char* pixels, const DibLayout& layout, unsigned char* data) {
     const uint32_t depth = layout.bitCount;
     const uint32_t indexMask = (1u << (depth < 8 ? depth : 8)) - 1;
+    const uint64_t rowStride = ((uint64_t)layout.width * depth + 31) / 32 * 4;
     for (int32_t row = 0; row < layout.height; ++row) {
-        const unsigned char* source = bytes + layout.pixelOffset + row * layout.rowStride;
+        const unsigned char* source = pixels + row * rowStride;
         const int32_t pictureRow = layout.topDown ? layout.height - 1 - row : row;
         unsigned char* out = data + (size_t)pictureRow * layout.width * 3;
         for (int32_t x = 0; x < layout.width; ++x, out += 3) {
@@ -226,86 +234,78 @@ static void decodeRows(const unsigned char* bytes, const DibLayout& layout, unsi
     }
 }
 
-// Runs and absolute runs must stay inside their row, deltas inside the picture;
-// the stream ends with end-of-bitmap, or with its data once every row is done.
-// Pixels the stream never reaches keep the block's zeros: black.
-static DibError decodeRunLength(const unsigned char* bytes, size_t size, const DibLayout& layout,
-                                unsigned char* data) {
+static uint32_t smaller(uint64_t a, uint64_t b) { return (uint32_t)(a < b ? a : b); }
+
+// As the Windows conversion does: runs are clipped at the row's end (an absolute
+// run's bytes still consumed), a delta past the right edge stops at the row's
+// end, and an end of line or delta past the last row, an end-of-bitmap or the end
+// of the stream ends the decoding, keeping what was decoded. Pixels the stream
+// never reaches keep the block's zeros: black.
+static void decodeRunLength(const unsigned char* in, const DibLayout& layout, unsigned char* data) {
     const bool fourBits = layout.compression == compressionRle4;
-    const unsigned char* in = bytes + layout.pixelOffset;
-    const unsigned char* end = bytes + size;
-    const int64_t width = layout.width;
-    const int64_t height = layout.height;
-    int64_t x = 0;
-    int64_t y = 0;
-    for (;;) {
-        if (end - in < 2) return y >= height ? dibErrorNone : dibErrorConversion;
+    const unsigned char* const end = in + layout.pixelLength;
+    const uint32_t width = (uint32_t)layout.width;
+    const uint32_t height = (uint32_t)layout.height;
+    uint32_t x = 0;  // up to width: past the last pixel, where clipped runs leave it
+    uint32_t y = 0;  // always below height
+    while (end - in >= 2) {
         const uint32_t count = in[0];
         const uint32_t value = in[1];
         in += 2;
-        if (count > 0) {
-            if (y >= height || x + count > width) return dibErrorConversion;
-            unsigned char* out = data + (size_t)(y * width + x) * 3;
-            for (uint32_t k = 0; k < count; ++k, out += 3) {
+        if (count > 0) {  // `count` pixels of one index, or two alternating nibbles
+            const uint32_t shown = smaller(count, width - x);
+            unsigned char* out = data + ((size_t)y * width + x) * 3;
+            for (uint32_t k = 0; k < shown; ++k, out += 3) {
                 const uint32_t index = !fourBits ? value : k % 2 == 0 ? value >> 4 : value & 15;
                 putColour(out, layout.palette[index]);
             }
-            x += count;
+            x += shown;
             continue;
         }
         switch (value) {
         case 0:  // end of line
             x = 0;
-            if (++y > height) return dibErrorConversion;
+            if (++y == height) return;
             break;
-        case 1: return dibErrorNone;  // end of bitmap
-        case 2:                       // delta: right and up
-            if (end - in < 2) return dibErrorConversion;
-            x += in[0];
+        case 1: return;  // end of bitmap
+        case 2:          // delta: right and up
+            if (end - in < 2) return;
+            x = smaller((uint64_t)x + in[0], width);
             y += in[1];
             in += 2;
-            if (x > width || y > height) return dibErrorConversion;
+            if (y >= height) return;
             break;
-        default: {  // absolute run of `value` pixels, padded to 16 bits
+        default: {  // absolute run of `value` pixels, its bytes padded to 16 bits
             const uint32_t dataBytes = fourBits ? (value + 1) / 2 : value;
-            const uint32_t paddedBytes = (dataBytes + 1) & ~1u;
-            if ((uint64_t)(end - in) < paddedBytes) return dibErrorConversion;
-            if (y >= height || x + value > width) return dibErrorConversion;
-            unsigned char* out = data + (size_t)(y * width + x) * 3;
-            for (uint32_t k = 0; k < value; ++k, out += 3) {
+            const uint32_t present = smaller(dataBytes, (uint64_t)(end - in));
+            const uint32_t shown = smaller(smaller(value, fourBits ? 2 * present : present), width - x);
+            unsigned char* out = data + ((size_t)y * width + x) * 3;
+            for (uint32_t k = 0; k < shown; ++k, out += 3) {
                 const uint32_t index =
                     !fourBits ? in[k] : k % 2 == 0 ? in[k / 2] >> 4 : in[k / 2] & 15;
                 putColour(out, layout.palette[index]);
             }
+            x += shown;
+            const uint32_t paddedBytes = (dataBytes + 1) & ~1u;
+            if ((uint64_t)(end - in) < paddedBytes) return;
             in += paddedBytes;
-            x += value;
             break;
         }
         }
     }
 }
 
-DibError decodeDib(const unsigned char* bytes, size_t size, RgbImage** image) {
+DibError decodeDibPixels(const DibLayout& layout, const unsigned char* pixels, RgbImage** image) {
     *image = nullptr;
-    DibLayout layout;
-    const DibError layoutError = readLayout(bytes, size, layout);
-    if (layoutError != dibErrorNone) return layoutError;
-
-    // At most 32767 * 32767 * 3 bytes: fits 64 bits, not necessarily size_t.
-    const uint64_t pixelBytes = (uint64_t)layout.width * (uint64_t)layout.height * 3;
-    if (pixelBytes > SIZE_MAX) return dibErrorOutOfMemory;
-    unsigned char* data = (unsigned char*)dibAllocate((size_t)pixelBytes);
+    // At most maxPictureBytes: readDibLayout refused anything larger.
+    const size_t pixelBytes = (size_t)layout.width * (size_t)layout.height * 3;
+    unsigned char* data = (unsigned char*)dibAllocate(pixelBytes);
     if (!data) return dibErrorOutOfMemory;
 
-    if (layout.compression == compressionRle8 || layout.compression == compressionRle4) {
-        const DibError streamError = decodeRunLength(bytes, size, layout, data);
-        if (streamError != dibErrorNone) {
-            std::free(data);
-            return streamError;
-        }
-    } else {
-        decodeRows(bytes, layout, data);
-    }
+    if (layout.compression == compressionRle8 || layout.compression == compressionRle4)
+        decodeRunLength(pixels, layout, data);
+    else
+        decodeRows(pixels, layout, data);
 
     RgbImage* record = (RgbImage*)dibAllocate(sizeof(RgbImage));
     if (!record) {

@@ -1,11 +1,11 @@
 #include "image/dib_reader.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,39 +33,76 @@ static void showOpenFailure(const char* path) {
     showReaderMessage(shortText);
 }
 
+// Reads length bytes at offset; false on an error, or when the file ends sooner
+// because another program cut it since it was measured.
+static bool readFileBytes(int file, unsigned char* buffer, size_t length, uint64_t offset) {
+    while (length > 0) {
+        const ssize_t got = pread(file, buffer, length, (off_t)offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer += got;
+        length -= (size_t)got;
+        offset += (uint64_t)got;
+    }
+    return true;
+}
+
+// Only the head and the pixel data the layout names are read, so a large file
+// with a small picture costs no more than the picture.
 RgbImage* readDibFile(const char* path) {
     // O_NONBLOCK: a FIFO in the picture's place must not hang the program; it
     // then fails below like anything else that is not a regular file.
     const int file = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
     struct stat status;
-    void* view = MAP_FAILED;
-    size_t size = 0;
-    // An empty file cannot be mapped: it fails here like a missing one.
-    if (file >= 0 && fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 &&
-        (unsigned long long)status.st_size <= SIZE_MAX) {
-        size = (size_t)status.st_size;
-        view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file, 0);
-    }
-    if (view == MAP_FAILED) {
-        if (file >= 0) close(file);
-        showOpenFailure(path ? path : "");
-        return nullptr;
+    unsigned char head[dibHeadBytes];
+    uint64_t fileSize = 0;
+    size_t headSize = 0;
+    // An empty file fails here like a missing one.
+    bool opened = file >= 0 && fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
+                  status.st_size > 0;
+    if (opened) {
+        fileSize = (uint64_t)status.st_size;
+        headSize = fileSize < dibHeadBytes ? (size_t)fileSize : dibHeadBytes;
+        opened = readFileBytes(file, head, headSize, 0);
     }
 
     RgbImage* image = nullptr;
-    const DibError error = decodeDib((const unsigned char*)view, size, &image);
-    if (error != dibErrorNone) showReaderMessage(dibErrorMessage(error));
-    munmap(view, size);
-    close(file);
+    unsigned char* pixelBuffer = nullptr;
+    DibLayout layout;
+    DibError error = dibErrorNone;
+    if (opened) error = readDibLayout(head, headSize, fileSize, &layout);
+    if (opened && error == dibErrorNone) {
+        const unsigned char* pixels;
+        if (layout.pixelOffset + layout.pixelLength <= headSize) {
+            pixels = head + layout.pixelOffset;
+        } else {
+            const size_t length = (size_t)layout.pixelLength;  // bounded by the picture
+            pixelBuffer = (unsigned char*)std::malloc(length);
+            if (!pixelBuffer)
+                error = dibErrorOutOfMemory;
+            else
+                opened = readFileBytes(file, pixelBuffer, length, layout.pixelOffset);
+            pixels = pixelBuffer;
+        }
+        if (opened && error == dibErrorNone) error = decodeDibPixels(layout, pixels, &image);
+    }
+    if (opened && error != dibErrorNone) showReaderMessage(dibErrorMessage(error));
+    std::free(pixelBuffer);
+    if (file >= 0) close(file);
+    if (!opened) showOpenFailure(path ? path : "");
     return image;
 }
 
 RgbImage* loadBitmapFile(const char* path) {
     if (!path) return nullptr;
-    // Only a test that the file is there; the reader opens it again itself.
-    std::FILE* probe = std::fopen(path, "r");
-    if (!probe) return nullptr;
-    std::fclose(probe);
+    // Only a test that a readable file is there; the reader opens it again itself.
+    // Anything but a regular file counts as missing: opening a FIFO would wait for
+    // a writer, and a device is no picture.
+    struct stat status;
+    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
+    const int probe = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (probe < 0) return nullptr;
+    close(probe);
     return readDibFile(path);
 }
 

@@ -20,7 +20,8 @@ RgbImage* readDibFile(const char* path);
 // must hold at least the header's size field and the fields this reads.
 uint16_t dibColourCount(const unsigned char* header);
 
-// Front end: null when path is null or the file cannot be opened (no message);
+// Front end: null when path is null, or names no regular file that can be opened
+// (a FIFO, folder or device counts as missing; no message, no waiting);
 // otherwise readDibFile's result.
 RgbImage* loadBitmapFile(const char* path);
 

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Runs the program in a directory without Data/foulard.bmp. It must show one
 # message box, "Initialization Failed." captioned "ERROR", and exit with status 0.
-# Usage: clothsim-no-texture.sh <clothsim> <message_box_logger library>. Needs DISPLAY.
+# With "fifo", Data/foulard.bmp is a FIFO nobody writes to: the same, without waiting.
+# Usage: clothsim-no-texture.sh <clothsim> <message_box_logger library> [fifo]. Needs DISPLAY.
 set -u
 program=$(realpath "$1")
 logger=$(realpath "$2")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir" || exit 1
+if [ "${3:-}" = fifo ]; then
+  mkdir Data && mkfifo Data/foulard.bmp || exit 1
+fi
 
 MESSAGE_BOX_LOG="$dir/boxes.log" LD_PRELOAD="$logger" timeout 30 "$program"
 status=$?

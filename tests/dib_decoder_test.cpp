@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,9 @@ constexpr uint32_t rle4 = 2;
 constexpr uint32_t bitfields = 3;
 
 static int allocationsLeft;
+static std::vector<size_t> allocationsAsked;
 static void* failingAllocate(size_t bytes) {
+    allocationsAsked.push_back(bytes);
     return allocationsLeft-- > 0 ? std::calloc(1, bytes) : nullptr;
 }
 
@@ -175,37 +178,76 @@ TEST_F(DibDecoder, Rle4NibblesAlternate) {
                   rgbBytes({leaf, sky, leaf, rose, leaf, sky}));
 }
 
-TEST_F(DibDecoder, RleStreamsLeavingTheirRowOrPictureRefused) {
-    const Bytes streams[] = {
-        {5, 0, 0, 1},                  // run past the row
-        {0, 2, 3, 0, 2, 0, 0, 1},      // run after a delta, past the row
-        {0, 5, 0, 0, 0, 0, 0, 0},      // absolute run past the row
-        {0, 2, 5, 0, 0, 1},            // delta past the right edge
-        {0, 2, 0, 3, 0, 1},            // delta past the top
-        {0, 0, 0, 0, 0, 0, 0, 1},      // end of line past the top
-        {0, 0, 0, 0, 1, 0, 0, 1},      // pixels above the last row
-        {0, 4, 1, 2},                  // absolute run cut short
-        {0, 2, 1},                     // delta cut short
-        {4, 0},                        // stream ends inside the picture
-        {},                            // no stream at all
+TEST_F(DibDecoder, RoundedDamagedOrCutFilesShowWhatTheyHold) {
+    const Bytes table = colourTable({rose, leaf, sky});
+    const auto rle = [&](int32_t width, int32_t height, uint32_t compression, const Bytes& stream,
+                         uint32_t imageSize = 0) {
+        const uint32_t depth = compression == rle8 ? 8 : 4;
+        return withFileHeader(join({infoHeader(width, height, depth, compression, 3, imageSize), table}), stream);
     };
-    const Bytes header = join({infoHeader(4, 2, 8, rle8, 1), colourTable({rose})});
-    for (const Bytes& stream : streams) {
-        SCOPED_TRACE(testing::PrintToString(stream));
-        EXPECT_EQ(decode(withFileHeader(header, stream)).error, dibErrorConversion);
+    const struct {
+        const char* name;
+        Bytes file;
+        int32_t width, height;
+        Bytes rgb;
+    } cases[] = {
+        {"RLE8 rows rounded up to 4 pixels", rle(3, 2, rle8, {4, 1, 0, 0, 4, 2, 0, 1}), 3, 2,
+         rgbBytes({leaf, leaf, leaf, sky, sky, sky})},
+        {"RLE8 absolute run past the row, its bytes and padding skipped",
+         rle(3, 2, rle8, {0, 5, 1, 2, 0, 2, 2, 0, 0, 0, 3, 1, 0, 1}), 3, 2,
+         rgbBytes({leaf, sky, rose, leaf, leaf, leaf})},
+        {"RLE4 odd rows written in pixel pairs", rle(3, 2, rle4, {4, 0x12, 0, 0, 0, 4, 0x01, 0x20, 0, 1}), 3, 2,
+         rgbBytes({leaf, sky, leaf, rose, leaf, sky})},
+        {"stream ending without end of bitmap", rle(2, 2, rle8, {2, 1}), 2, 2, rgbBytes({leaf, leaf, black, black})},
+        {"absolute run cut by the end of the file", rle(4, 1, rle8, {0, 4, 1, 2}), 4, 1,
+         rgbBytes({leaf, sky, black, black})},
+        {"stream ending at its image size", rle(2, 2, rle8, {2, 1, 0, 0, 2, 2, 0, 1}, 2), 2, 2,
+         rgbBytes({leaf, leaf, black, black})},
+        {"delta past the right edge stops at the row's end",
+         rle(3, 2, rle8, {1, 1, 0, 2, 9, 0, 2, 2, 0, 0, 1, 2, 0, 1}), 3, 2,
+         rgbBytes({leaf, black, black, sky, black, black})},
+        {"end of line past the last row ends the stream", rle(2, 1, rle8, {2, 1, 0, 0, 2, 2, 0, 1}), 2, 1,
+         rgbBytes({leaf, leaf})},
+        {"delta past the last row ends the stream", rle(2, 2, rle8, {1, 1, 0, 2, 0, 5, 2, 2, 0, 1}), 2, 2,
+         rgbBytes({leaf, black, black, black})},
+        {"last row without its padding", withFileHeader(infoHeader(1, 2, 24), {1, 2, 3, 0, 4, 5, 6}), 1, 2,
+         {3, 2, 1, 6, 5, 4}},
+        {"24 bits, colours-used table past the end of the file",
+         withFileHeader(infoHeader(1, 1, 24, 0, 300), {1, 2, 3, 0}), 1, 1, {3, 2, 1}},
+        {"32 bits, colours-used beyond 16 bits", withFileHeader(infoHeader(1, 1, 32, 0, 0xFFFFFFFF), {1, 2, 3, 4}),
+         1, 1, {3, 2, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expectPicture(c.file, c.width, c.height, c.rgb);
     }
-    // RLE4 counts pixels, not bytes
-    const Bytes header4 = join({infoHeader(3, 1, 4, rle4, 1), colourTable({rose})});
-    EXPECT_EQ(decode(withFileHeader(header4, {4, 0, 0, 1})).error, dibErrorConversion);
-    EXPECT_EQ(decode(withFileHeader(header4, {3, 0, 0, 1})).error, dibErrorNone);
+}
+
+TEST_F(DibDecoder, RleWithoutCodeOrTopDownRefused) {
+    const Bytes header = join({infoHeader(4, 2, 8, rle8, 1), colourTable({rose})});
+    EXPECT_EQ(decode(withFileHeader(header, {})).error, dibErrorConversion);
+    EXPECT_EQ(decode(withFileHeader(header, {0})).error, dibErrorConversion);
     // compressed rows are bottom-up only
     const Bytes topDown = join({infoHeader(4, -2, 8, rle8, 1), colourTable({rose})});
     EXPECT_EQ(decode(withFileHeader(topDown, {0, 1})).error, dibErrorConversion);
 }
 
-TEST_F(DibDecoder, RleMayEndWithLastRowInsteadOfEndOfBitmap) {
-    const Bytes header = join({infoHeader(2, 2, 8, rle8, 2), colourTable({rose, leaf})});
-    expectPicture(withFileHeader(header, {2, 0, 0, 0, 2, 1, 0, 0}), 2, 2, rgbBytes({rose, rose, leaf, leaf}));
+TEST_F(DibDecoder, PicturesOver1GiBRefusedWithoutAllocating) {
+    dibAllocate = failingAllocate;
+    allocationsLeft = 0;
+    // width, height, bytes asked for (0: refused before any allocation)
+    const size_t sizes[][3] = {{16384, 16384, 805306368},  // the largest texture the software GL takes
+                               {32767, 10923, 1073741823}, // a byte under 1 GiB
+                               {32767, 10924, 0},
+                               {32767, 32767, 0}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+        // a 60-byte file that ends at once
+        const Bytes header = join({infoHeader((int32_t)size[0], (int32_t)size[1], 8, rle8, 1), colourTable({rose})});
+        allocationsAsked.clear();
+        EXPECT_EQ(decode(withFileHeader(header, {0, 1})).error, dibErrorOutOfMemory);
+        EXPECT_EQ(allocationsAsked, size[2] ? std::vector<size_t>{size[2]} : std::vector<size_t>{});
+    }
 }
 
 TEST_F(DibDecoder, SidesOutsideOneTo32767Refused) {
@@ -247,20 +289,21 @@ TEST_F(DibDecoder, HeaderSizesOtherThan12And40Unknown) {
     }
 }
 
-TEST_F(DibDecoder, TruncationAtEveryByteRefused) {
+TEST_F(DibDecoder, TruncationRefusedUntilLastRowPadding) {
     Bytes masks;
     for (uint32_t mask : {0x7C00u, 0x03E0u, 0x001Fu}) putU32(masks, mask);
     struct Case {
         const char* name;
         Bytes file;
         size_t headerEnd;  // a cut before this is an unknown format
+        size_t padding;    // a cut into the last row's padding still decodes
     } cases[] = {
         {"8 bits, file header",
-         withFileHeader(join({infoHeader(3, 2, 8, 0, 2), colourTable({rose, leaf})}), Bytes(8, 1)), 54},
+         withFileHeader(join({infoHeader(3, 2, 8, 0, 2), colourTable({rose, leaf})}), Bytes(8, 1)), 54, 1},
         {"16-bit fields and table",
-         withFileHeader(join({infoHeader(1, 2, 16, bitfields, 1), masks, colourTable({sky})}), Bytes(8, 1)), 54},
-        {"core, headerless", join({coreHeader(9, 2, 1), colourTable({rose, leaf}, true), Bytes(8, 0x55)}), 12},
-        {"32-bit fields, headerless", join({infoHeader(1, 1, 32, bitfields), masks, Bytes(4, 7)}), 40},
+         withFileHeader(join({infoHeader(1, 2, 16, bitfields, 1), masks, colourTable({sky})}), Bytes(8, 1)), 54, 2},
+        {"core, headerless", join({coreHeader(9, 2, 1), colourTable({rose, leaf}, true), Bytes(8, 0x55)}), 12, 2},
+        {"32-bit fields, headerless", join({infoHeader(1, 1, 32, bitfields), masks, Bytes(4, 7)}), 40, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -268,7 +311,10 @@ TEST_F(DibDecoder, TruncationAtEveryByteRefused) {
         for (size_t length = 0; length < c.file.size(); ++length) {
             SCOPED_TRACE(length);
             const Bytes cut(c.file.begin(), c.file.begin() + length);
-            EXPECT_EQ(decode(cut).error, length < c.headerEnd ? dibErrorUnknownFormat : dibErrorConversion);
+            const DibError expected = length < c.headerEnd                   ? dibErrorUnknownFormat
+                                      : length < c.file.size() - c.padding ? dibErrorConversion
+                                                                           : dibErrorNone;
+            EXPECT_EQ(decode(cut).error, expected);
         }
     }
 }
@@ -276,7 +322,7 @@ TEST_F(DibDecoder, TruncationAtEveryByteRefused) {
 TEST_F(DibDecoder, OffsetsAndTablesOutsideFileRefused) {
     const Bytes header = join({infoHeader(1, 1, 8, 0, 1), colourTable({rose})});
     Bytes file = withFileHeader(header, {0, 0, 0, 0});
-    for (uint32_t offset : {(uint32_t)file.size() + 1, (uint32_t)file.size() - 3, 0xFFFFFFFFu}) {
+    for (uint32_t offset : {(uint32_t)file.size() + 1, (uint32_t)file.size(), 0xFFFFFFFFu}) {
         SCOPED_TRACE(offset);
         Bytes moved = file;
         moved[10] = (unsigned char)offset;
@@ -285,6 +331,9 @@ TEST_F(DibDecoder, OffsetsAndTablesOutsideFileRefused) {
         moved[13] = (unsigned char)(offset >> 24);
         EXPECT_EQ(decode(moved).error, dibErrorConversion);
     }
+    // without a file header the table places the pixels, at any depth
+    EXPECT_EQ(decode(join({infoHeader(1, 1, 24, 0, 2), colourTable({rose}), {1, 2, 3, 0}})).error,
+              dibErrorConversion);
     // a colour count that does not fit 16 bits cannot describe the table
     const Bytes hugeTable = withFileHeader(infoHeader(1, 1, 8, 0, 0x10000), Bytes(0x50000, 0));
     EXPECT_EQ(decode(hugeTable).error, dibErrorConversion);
@@ -300,8 +349,10 @@ TEST_F(DibDecoder, AllocationFailureIsOutOfMemoryAndLeavesNothing) {
     for (int granted : {0, 1}) {  // the pixel bytes, then the record
         SCOPED_TRACE(granted);
         allocationsLeft = granted;
+        DibLayout layout;
+        ASSERT_EQ(readDibLayout(file.data(), file.size(), file.size(), &layout), dibErrorNone);
         RgbImage* image = reinterpret_cast<RgbImage*>(1);
-        EXPECT_EQ(decodeDib(file.data(), file.size(), &image), dibErrorOutOfMemory);
+        EXPECT_EQ(decodeDibPixels(layout, file.data() + layout.pixelOffset, &image), dibErrorOutOfMemory);
         EXPECT_EQ(image, nullptr);
     }
     allocationsLeft = 2;

@@ -28,7 +28,7 @@ inline Bytes join(std::initializer_list<Bytes> parts) {
 }
 
 inline Bytes infoHeader(int32_t width, int32_t height, uint32_t bitCount, uint32_t compression = 0,
-                        uint32_t coloursUsed = 0) {
+                        uint32_t coloursUsed = 0, uint32_t imageSize = 0) {
     Bytes header;
     putU32(header, 40);
     putU32(header, (uint32_t)width);
@@ -36,7 +36,7 @@ inline Bytes infoHeader(int32_t width, int32_t height, uint32_t bitCount, uint32
     putU16(header, 1);
     putU16(header, bitCount);
     putU32(header, compression);
-    putU32(header, 0);  // image size: never trusted
+    putU32(header, imageSize);  // read for RLE streams only
     putU32(header, 2835);
     putU32(header, 2835);
     putU32(header, coloursUsed);
@@ -89,13 +89,21 @@ struct Decoded {
     Bytes rgb;  // rows bottom to top
 };
 
-// Decodes an exact-size copy of file: a read past its end hits the sanitizer's red zone
-// rather than a vector's spare capacity.
+// Decodes file as readDibFile does, from exact-size copies of its head and its pixel
+// data: a read past either hits the sanitizer's red zone, not a vector's spare capacity.
 inline Decoded decode(const Bytes& file) {
-    std::unique_ptr<unsigned char[]> exact(new unsigned char[file.size()]);
-    std::copy(file.begin(), file.end(), exact.get());
+    const size_t headSize = std::min(file.size(), dibHeadBytes);
+    std::unique_ptr<unsigned char[]> head(new unsigned char[headSize]);
+    std::copy(file.begin(), file.begin() + headSize, head.get());
+    Decoded result = {dibErrorNone, 0, 0, {}};
+    DibLayout layout;
+    result.error = readDibLayout(head.get(), headSize, file.size(), &layout);
+    if (result.error != dibErrorNone) return result;
+    std::unique_ptr<unsigned char[]> pixels(new unsigned char[layout.pixelLength]);
+    std::copy(file.begin() + layout.pixelOffset, file.begin() + layout.pixelOffset + layout.pixelLength,
+              pixels.get());
     RgbImage* image = nullptr;
-    Decoded result = {decodeDib(exact.get(), file.size(), &image), 0, 0, {}};
+    result.error = decodeDibPixels(layout, pixels.get(), &image);
     if (image) {
         result.width = image->width;
         result.height = image->height;

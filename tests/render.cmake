@@ -23,7 +23,10 @@ if(TARGET clothsim AND TEST xvfb_start)
   add_test(NAME clothsim_without_texture
     COMMAND ${PROJECT_SOURCE_DIR}/tests/clothsim-no-texture.sh $<TARGET_FILE:clothsim>
             $<TARGET_FILE:message_box_logger>)
-  set_tests_properties(clothsim_without_texture PROPERTIES
+  add_test(NAME clothsim_with_fifo_for_texture
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/clothsim-no-texture.sh $<TARGET_FILE:clothsim>
+            $<TARGET_FILE:message_box_logger> fifo)
+  set_tests_properties(clothsim_without_texture clothsim_with_fifo_for_texture PROPERTIES
     TIMEOUT 60 FIXTURES_REQUIRED Xvfb RESOURCE_LOCK x_input LABELS x11
     ENVIRONMENT "DISPLAY=${TEST_X_DISPLAY};SDL_VIDEODRIVER=x11")
 endif()
