@@ -4,7 +4,9 @@ display=$1
 pidfile=$2
 if xdpyinfo -display "$display" >/dev/null 2>&1; then exit 0; fi
 # -ardelay 60000: no key autorepeat, so a held key is one key-down.
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -ardelay 60000 </dev/null >"$pidfile.log" 2>&1 &
+# -noreset: else the server resets when xdpyinfo below, its only client, hangs
+# up, and the first test to connect meanwhile is refused.
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -ardelay 60000 </dev/null >"$pidfile.log" 2>&1 &
 echo $! >"$pidfile"
 for _ in $(seq 100); do
   xdpyinfo -display "$display" >/dev/null 2>&1 && exit 0
