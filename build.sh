@@ -2,6 +2,8 @@
 # ./build.sh run    install what is missing, build, start the program
 # ./build.sh test   install what is missing, build, run every test
 # ./build.sh bench  install what is missing, build and run the benchmarks
+# ./build.sh sanitize  every test again, built by clang with AddressSanitizer and
+#                      UndefinedBehaviorSanitizer (undefined behaviour and leaks fail)
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -30,8 +32,15 @@ case "$what" in
     # Offscreen: no X server needed, and no present cost in the figure.
     SDL_VIDEODRIVER=offscreen DISPLAY= "./$build-bench/bench/frame_bench"
     ;;
+  sanitize)
+    cmake -S . -B "$build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_SANITIZE=ON \
+      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+    cmake --build "$build-sanitize" -j "$jobs"
+    cd "$build-sanitize"
+    exec ctest --output-on-failure -j "$jobs"
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench" >&2
+    echo "usage: ./build.sh run|test|bench|sanitize" >&2
     exit 2
     ;;
 esac

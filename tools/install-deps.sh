@@ -5,7 +5,8 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev
           libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xfonts-base
-          xdotool x11-utils libgl1-mesa-dri libegl-mesa0)
+          xdotool x11-utils libgl1-mesa-dri libegl-mesa0
+          clang-14 libclang-rt-14-dev llvm-14)  # the sanitizer build; llvm-14 symbolizes its reports
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
