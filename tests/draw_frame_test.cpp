@@ -11,6 +11,7 @@
 
 #include "cloth/cloth_grid.h"
 #include "cloth/cloth_normals.h"
+#include "cloth/simulate_frame.h"
 #include "render/camera.h"
 #include "render/reset_scene.h"
 #include "render/scene_state.h"
@@ -297,16 +298,6 @@ struct KeyPress {
     int after;
     char key;
 };
-
-static void applyKey(char key) {
-    switch (key) {
-        case 'M': windEnabled = !windEnabled; break;
-        case 'B': pinsEnabled = !pinsEnabled; break;
-        case 'Z': smoothNormals = !smoothNormals; break;
-        case 'N': showNormals = !showNormals; break;
-        case 'R': ASSERT_TRUE(resetScene()); break;
-    }
-}
 
 TEST_F(DrawFrame, ClothMatchesTheHeadlessTracer) {
     const int frames = 400;
