@@ -4,6 +4,8 @@
 # ./build.sh bench  install what is missing, build and run the benchmarks
 # ./build.sh fuzz [SECONDS]  install what is missing, build and fuzz the bitmap
 #                   decoder (60 s by default); a crash, leak, timeout or out-of-memory fails
+# ./build.sh sanitize  every test again, built by clang with AddressSanitizer and
+#                      UndefinedBehaviorSanitizer (undefined behaviour and leaks fail)
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -37,7 +39,7 @@ case "$what" in
     # inputs collect in the tree's corpus; the seeds are the public suite beside the
     # repository and the program's own picture.
     cmake -S . -B "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
     cmake --build "$build-fuzz" -j "$jobs" --target dib_fuzzer
     suite=../shared/testdata/bmpsuite
     mkdir -p "$build-fuzz/corpus"
@@ -45,8 +47,15 @@ case "$what" in
       -artifact_prefix="$build-fuzz/" \
       "$build-fuzz/corpus" "$suite/g" "$suite/q" "$suite/b" Data
     ;;
+  sanitize)
+    cmake -S . -B "$build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_SANITIZE=ON \
+      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+    cmake --build "$build-sanitize" -j "$jobs"
+    cd "$build-sanitize"
+    exec ctest --output-on-failure -j "$jobs"
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench|fuzz [SECONDS]" >&2
+    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -23,16 +23,18 @@ alignas(32) Table triangle1[3];  // cells only; row and column 44 stay zero
 alignas(32) Table triangle2[3];
 alignas(32) Table partialSums[3];  // each node's sum before the cell it is the first corner of
 
-#define CLOTH_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+// The loops below are plain C++, inlined into one copy built for AVX2 and one
+// for any processor; haveAvx2() picks, as it does for the hand-written paths.
+#define CLOTH_VECTOR_LOOP inline __attribute__((always_inline))
 
-CLOTH_VECTOR_CLONES void gatherPositions() {
+CLOTH_VECTOR_LOOP void gatherPositions() {
     for (int i = 0; i < gridSize; ++i)
         for (int j = 0; j < gridSize; ++j)
             for (int c = 0; c < 3; ++c) positionTable[c][i + margin][j + margin] = ClothGrid[i][j].position[c];
 }
 
 // T1 = (P10 - P00) x (P00 - P11), T2 = (P01 - P11) x (P11 - P00) for every cell.
-CLOTH_VECTOR_CLONES void computeTriangles() {
+CLOTH_VECTOR_LOOP void computeTriangles() {
     const Table& x = positionTable[0];
     const Table& y = positionTable[1];
     const Table& z = positionTable[2];
@@ -55,7 +57,7 @@ CLOTH_VECTOR_CLONES void computeTriangles() {
     }
 }
 
-CLOTH_VECTOR_CLONES void sumTriangles() {
+CLOTH_VECTOR_LOOP void sumTriangles() {
     for (int c = 0; c < 3; ++c) {
         const Table& t1 = triangle1[c];
         const Table& t2 = triangle2[c];
@@ -80,7 +82,7 @@ CLOTH_VECTOR_CLONES void sumTriangles() {
 // Normal line of node [i+1][j], drawn right after cell (i, j): its sum then
 // holds every earlier cell and triangle 1 of cell (i, j), but not yet the
 // triangles of cell (i+1, j).
-CLOTH_VECTOR_CLONES void computeLineEnds(float (*lineEnds)[cellCount][3]) {
+CLOTH_VECTOR_LOOP void computeLineEnds(float (*lineEnds)[cellCount][3]) {
     const float lineScale = normalLineScale;
     const float s = gridSpacing;
     for (int j = 0; j < cellCount; ++j)
@@ -114,13 +116,29 @@ inline void cross(const float a[3], const float b[3], float out[3]) {
     out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
-}  // namespace
-
-void sumSmoothNormals(float (*lineEnds)[cellCount][3]) {
+CLOTH_VECTOR_LOOP void smoothNormalPass(float (*lineEnds)[cellCount][3]) {
     gatherPositions();
     computeTriangles();
     sumTriangles();
     if (lineEnds) computeLineEnds(lineEnds);
+}
+
+#ifdef CLOTH_HAVE_AVX2_PATH
+__attribute__((target("avx2"))) void sumSmoothNormalsAvx2(float (*lineEnds)[cellCount][3]) {
+    smoothNormalPass(lineEnds);
+}
+#endif
+
+}  // namespace
+
+void sumSmoothNormals(float (*lineEnds)[cellCount][3]) {
+#ifdef CLOTH_HAVE_AVX2_PATH
+    if (haveAvx2()) {
+        sumSmoothNormalsAvx2(lineEnds);
+        return;
+    }
+#endif
+    smoothNormalPass(lineEnds);
 }
 
 #ifdef CLOTH_HAVE_AVX2_PATH

@@ -16,3 +16,13 @@ void simulateClothFrame() {
         normaliseNodeNormals();
     }
 }
+
+void applyKey(char key) {
+    switch (key) {
+        case 'M': windEnabled = !windEnabled; break;
+        case 'B': pinsEnabled = !pinsEnabled; break;
+        case 'Z': smoothNormals = !smoothNormals; break;
+        case 'N': showNormals = !showNormals; break;
+        case 'R': resetClothSheet(); break;
+    }
+}

@@ -47,15 +47,16 @@ __attribute__((target("avx2"))) inline __m256 meanOf(__m256 a, __m256 b, __m256 
 
 // Nodes [i][j0 .. j0+7], j0 even: the even lanes take [i][j+1], the odd [i+1][j-1].
 __attribute__((target("avx2"))) void windForcesOfBlock(int i, int j0, Vector3 wind) {
-    __m256 ax, ay, az, rx, ry, rz, lx, ly, lz, cx, cy, cz;
+    __m256 ax, ay, az, rx, ry, rz, cx, cy, cz;
     loadNormals(nodeNormalSums[i][j0], ax, ay, az);
     loadNormals(nodeNormalSums[i][j0 + 1], rx, ry, rz);
-    // [i+1][j0-1] is the float triple just before [i+1][j0], inside the table.
-    loadNormals(nodeNormalSums[i + 1][j0] - 3, lx, ly, lz);
     loadNormals(nodeNormalSums[i + 1][j0], cx, cy, cz);
-    const __m256 mx = meanOf(ax, _mm256_blend_ps(rx, lx, 0xAA), cx);
-    const __m256 my = meanOf(ay, _mm256_blend_ps(ry, ly, 0xAA), cy);
-    const __m256 mz = meanOf(az, _mm256_blend_ps(rz, lz, 0xAA), cz);
+    // An odd lane's [i+1][j-1] is the lane before it in the [i+1] load, so
+    // nothing left of the block is read (column -1 when j0 = 0).
+    const __m256i previousLane = _mm256_setr_epi32(0, 0, 2, 2, 4, 4, 6, 6);
+    const __m256 mx = meanOf(ax, _mm256_blend_ps(rx, _mm256_permutevar8x32_ps(cx, previousLane), 0xAA), cx);
+    const __m256 my = meanOf(ay, _mm256_blend_ps(ry, _mm256_permutevar8x32_ps(cy, previousLane), 0xAA), cy);
+    const __m256 mz = meanOf(az, _mm256_blend_ps(rz, _mm256_permutevar8x32_ps(cz, previousLane), 0xAA), cz);
     const __m256 w = _mm256_add_ps(
         _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(wind.x), mx), _mm256_mul_ps(_mm256_set1_ps(wind.y), my)),
         _mm256_mul_ps(_mm256_set1_ps(wind.z), mz));

@@ -2,7 +2,7 @@
 # bit for bit, and the clothtrace tool's command line.
 add_executable(cloth_tests
   cloth_grid_test.cpp
-  spring_force_test.cpp
+  accumulate_forces_test.cpp
   wind_force_test.cpp
   integrate_cloth_test.cpp
   cloth_normals_test.cpp

@@ -124,12 +124,9 @@ TEST_P(ClothFramePaths, MatchesLiteralImplementationBitForBit) {
         ASSERT_TRUE(matchesReference()) << "after frame " << frame;
         for (const Switch& s : switches) {
             if (s.frame != frame && !(s.frame == 0 && frame == 1)) continue;
-            switch (s.key) {
-                case 'M': windEnabled = !windEnabled, reference.windOn = !reference.windOn; break;
-                case 'B': pinsEnabled = !pinsEnabled, reference.pinsOn = !reference.pinsOn; break;
-                case 'Z': smoothNormals = !smoothNormals, reference.smoothOn = !reference.smoothOn; break;
-                case 'R': resetClothSheet(), referenceReset(reference); break;
-            }
+            applyKey(s.key);
+            reference.windOn = windEnabled, reference.pinsOn = pinsEnabled, reference.smoothOn = smoothNormals;
+            if (s.key == 'R') referenceReset(reference);
         }
     }
     // The run must have exercised the wind: nodes far from the sphere moved in z.

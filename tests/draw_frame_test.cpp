@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cloth/cloth_grid.h"
 #include "cloth/cloth_normals.h"
+#include "cloth/simulate_frame.h"
 #include "render/camera.h"
 #include "render/reset_scene.h"
 #include "render/scene_state.h"
@@ -57,6 +59,37 @@ static int pixelsDominatedBy(const Picture& picture, int channel, int minimum, i
     return count;
 }
 
+// The normal lines the slow, obvious way: the triangle normals summed cell by
+// cell, and right after each cell a line from node [i+1][j] along its sum so
+// far, lit with whatever normal is current.
+static void drawNormalLinesImmediately() {
+    static float sums[gridSize][gridSize][3];
+    std::memset(sums, 0, sizeof sums);
+    const auto add = [](float* sum, const float* a, const float* b, const float* c, const float* d) {
+        const float u[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+        const float v[3] = {c[0] - d[0], c[1] - d[1], c[2] - d[2]};
+        sum[0] = sum[0] + (u[1] * v[2] - u[2] * v[1]);
+        sum[1] = sum[1] + (u[2] * v[0] - u[0] * v[2]);
+        sum[2] = sum[2] + (u[0] * v[1] - u[1] * v[0]);
+    };
+    for (int j = 0; j < cellCount; ++j) {
+        for (int i = 0; i < cellCount; ++i) {
+            const float* p00 = ClothGrid[i][j].position;
+            const float* p10 = ClothGrid[i + 1][j].position;
+            const float* p11 = ClothGrid[i + 1][j + 1].position;
+            const float* p01 = ClothGrid[i][j + 1].position;
+            for (float* sum : {sums[i + 1][j], sums[i][j], sums[i + 1][j + 1]}) add(sum, p10, p00, p00, p11);
+            for (float* sum : {sums[i][j + 1], sums[i][j], sums[i + 1][j + 1]}) add(sum, p01, p11, p11, p00);
+            const float* sum = sums[i + 1][j];
+            glBegin(GL_LINES);
+            glVertex3fv(p10);
+            glVertex3f(4.0f * sum[0] * gridSpacing + p10[0], 4.0f * sum[1] * gridSpacing + p10[1],
+                       4.0f * sum[2] * gridSpacing + p10[2]);
+            glEnd();
+        }
+    }
+}
+
 // The same scene drawn the slow, obvious way: one glBegin/glEnd per cell in
 // immediate mode, from the state the last drawFrame left, without a step.
 static void drawSceneImmediately() {
@@ -73,6 +106,7 @@ static void drawSceneImmediately() {
     glTranslatef(sphereCenter[0], sphereCenter[1], sphereCenter[2]);
     drawSolidSphere(1.5);
     glPopMatrix();
+    if (smoothNormals && showNormals) drawNormalLinesImmediately();
     const int cornerI[4] = {0, 1, 1, 0};
     const int cornerJ[4] = {0, 0, 1, 1};
     for (int j = 0; j < cellCount; ++j) {
@@ -208,6 +242,16 @@ TEST_F(DrawFrame, SmoothClothMatchesImmediateModeQuads) {
     EXPECT_EQ(countDifferingPixels(arrays, readPicture(), 0), 0);
 }
 
+TEST_F(DrawFrame, NormalLinesMatchImmediateModeLines) {
+    Camera = CameraState{20.0f, -30.0f, -2.0f, -3.0f, 2.0f};
+    windEnabled = 1;
+    showNormals = 1;
+    runFrames(300);
+    const Picture arrays = readPicture();
+    drawSceneImmediately();
+    EXPECT_EQ(countDifferingPixels(arrays, readPicture(), 0), 0);
+}
+
 TEST_F(DrawFrame, FacetedClothMatchesImmediateModeQuads) {
     Camera = CameraState{20.0f, -30.0f, -2.0f, -3.0f, 2.0f};
     runFrames(250);
@@ -254,16 +298,6 @@ struct KeyPress {
     int after;
     char key;
 };
-
-static void applyKey(char key) {
-    switch (key) {
-        case 'M': windEnabled = !windEnabled; break;
-        case 'B': pinsEnabled = !pinsEnabled; break;
-        case 'Z': smoothNormals = !smoothNormals; break;
-        case 'N': showNormals = !showNormals; break;
-        case 'R': ASSERT_TRUE(resetScene()); break;
-    }
-}
 
 TEST_F(DrawFrame, ClothMatchesTheHeadlessTracer) {
     const int frames = 400;

@@ -1,5 +1,5 @@
-# The bitmap reader's tests, once as they are and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, so a read outside a buffer fails the run.
+# The bitmap reader's tests; ./build.sh sanitize runs them under AddressSanitizer
+# and UndefinedBehaviorSanitizer, so a read outside a buffer fails there.
 set(IMAGE_TEST_SOURCES
   dib_decoder_test.cpp
   dib_reader_test.cpp
@@ -11,19 +11,6 @@ add_executable(image_tests ${IMAGE_TEST_SOURCES})
 target_link_libraries(image_tests PRIVATE image fake_window_system GTest::gtest_main)
 target_compile_definitions(image_tests PRIVATE BMPSUITE_DIR="${BMPSUITE_DIR}")
 gtest_discover_tests(image_tests NO_PRETTY_VALUES WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES TIMEOUT 30)
-
-set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-add_executable(image_tests_sanitized ${IMAGE_TEST_SOURCES}
-  ${PROJECT_SOURCE_DIR}/image/dib_reader.cpp
-  ${PROJECT_SOURCE_DIR}/image/dib_decoder.cpp
-  fake_window_system.cpp)
-target_include_directories(image_tests_sanitized PRIVATE ${PROJECT_SOURCE_DIR})
-target_compile_options(image_tests_sanitized PRIVATE ${SANITIZE_FLAGS})
-target_link_options(image_tests_sanitized PRIVATE ${SANITIZE_FLAGS})
-target_link_libraries(image_tests_sanitized PRIVATE GTest::gtest_main)
-target_compile_definitions(image_tests_sanitized PRIVATE BMPSUITE_DIR="${BMPSUITE_DIR}")
-gtest_discover_tests(image_tests_sanitized NO_PRETTY_VALUES TEST_PREFIX "sanitized." WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-  PROPERTIES TIMEOUT 60)
 
 # dibdump: a suite file to a PPM equal to the expected one; a refusal on stderr
 # with status 1.

@@ -3,10 +3,13 @@
 
 #include "app/render_window.h"
 
+#include "render/draw_frame.h"
+
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +192,30 @@ TEST_F(SdlRenderWindowOnX, ClosingAndReopeningGivesAFreshCurrentContext) {
     GLint view[4];
     viewport(view);
     EXPECT_EQ(view[2], 640);
+}
+
+// The brightest blue in the square the sphere covers in the middle of the
+// window with the start camera; the sphere is lit grey, the background black.
+static int brightestBlueOnSphere() {
+    constexpr int side = 160;
+    static unsigned char pixels[side * side * 3];
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(320 - side / 2, 240 - side / 2, side, side, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    int best = 0;
+    for (int p = 2; p < side * side * 3; p += 3) best = std::max(best, (int)pixels[p]);
+    return best;
+}
+
+TEST_F(SdlRenderWindowOnX, SphereIsDrawnAgainAfterReopening) {
+    // F1 does this: the new context has none of the old one's display lists.
+    drawFrame();
+    EXPECT_GT(brightestBlueOnSphere(), 100);
+    closeRenderWindow();
+    opened = openRenderWindow("Tarv's OpenGL Framework", 640, 480, 16, false);
+    ASSERT_TRUE(opened);
+    drawFrame();
+    EXPECT_GT(brightestBlueOnSphere(), 100);
 }
 
 TEST(SdlPixelFormat, NoMatchingVisualFailsTheSettingNotTheChoice) {

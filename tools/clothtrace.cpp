@@ -35,16 +35,6 @@ bool parseCount(const char* text, const char* end, long& value) {
     return errno == 0 && stop == end && value >= 0 && value <= 100000000;
 }
 
-void applyKey(char key) {
-    switch (key) {
-        case 'M': windEnabled = !windEnabled; break;
-        case 'B': pinsEnabled = !pinsEnabled; break;
-        case 'Z': smoothNormals = !smoothNormals; break;
-        case 'N': showNormals = !showNormals; break;
-        case 'R': resetClothSheet(); break;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {

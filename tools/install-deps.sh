@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev
           libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xfonts-base
           xdotool x11-utils libgl1-mesa-dri libegl-mesa0 openbox wmctrl
-          clang libclang-rt-14-dev)
+          clang-14 libclang-rt-14-dev llvm-14)  # sanitizer and fuzz builds; llvm-14 symbolizes their reports
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,15 +1,27 @@
-#include "cloth/spring_force.h"
+#include "cloth/accumulate_forces.h"
 
-#include <cstring>
-
+#include "cloth/simd_avx2.h"
 #include "tests/cloth_test_support.h"
 
 namespace {
 
-// Two interior nodes on the x axis, node [10][10] and its slot-6 neighbour [11][10].
-class SpringForce : public FreshCloth {
+// One spring as the force pass leaves it: node [10][10] and its slot-6
+// neighbour [11][10] on the x axis. On the vector path this processor takes and
+// on the portable one that processors without AVX2 take.
+class SpringForce : public FreshCloth, public ::testing::WithParamInterface<bool> {
 protected:
     static constexpr int slot = 6;  // (+1, 0) of an interior node
+    void SetUp() override {
+        FreshCloth::SetUp();
+#ifdef CLOTH_HAVE_AVX2_PATH
+        avx2PathsDisabled = GetParam();
+#endif
+    }
+    void TearDown() override {
+#ifdef CLOTH_HAVE_AVX2_PATH
+        avx2PathsDisabled = false;
+#endif
+    }
     void placeNeighbourAt(float distance, float rest) {
         ClothParticle& node = ClothGrid[10][10];
         ClothParticle& other = ClothGrid[11][10];
@@ -18,35 +30,39 @@ protected:
         node.restLength[slot] = rest;
     }
 };
+INSTANTIATE_TEST_SUITE_P(VectorAndPortable, SpringForce, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Portable" : "AsChosen";
+                         });
 
 }  // namespace
 
-TEST_F(SpringForce, AtRestLengthGivesNoForce) {
-    computeSpringForce(10, 10, 1, 0, slot);
+TEST_P(SpringForce, AtRestLengthGivesNoForce) {
+    accumulateForces();
     const ClothParticle& node = ClothGrid[10][10];
     EXPECT_EQ(node.springCompression[slot], 0.0f);
     expectVector(node.springForce[slot], 0, 0, 0, 0);
     expectVector(node.springDirection[slot], 1, 0, 0, 1e-6f);
 }
 
-TEST_F(SpringForce, StretchedSpringPullsTowardNeighbour) {
+TEST_P(SpringForce, StretchedSpringPullsTowardNeighbour) {
     placeNeighbourAt(0.25f, 0.2f);
-    computeSpringForce(10, 10, 1, 0, slot);
+    accumulateForces();
     const ClothParticle& node = ClothGrid[10][10];
     EXPECT_NEAR(node.springLength[slot], 0.25f, 1e-6f);
     EXPECT_NEAR(node.springCompression[slot], -0.05f, 1e-6f);
     expectVector(node.springForce[slot], 0.125f, 0, 0, 1e-6f);
 }
 
-TEST_F(SpringForce, CompressedSpringPushesAway) {
+TEST_P(SpringForce, CompressedSpringPushesAway) {
     placeNeighbourAt(0.15f, 0.2f);
-    computeSpringForce(10, 10, 1, 0, slot);
+    accumulateForces();
     expectVector(ClothGrid[10][10].springForce[slot], -0.125f, 0, 0, 1e-6f);
 }
 
-TEST_F(SpringForce, CoincidentNodesGiveZeroForceNotNaN) {
+TEST_P(SpringForce, CoincidentNodesGiveZeroForceNotNaN) {
     placeNeighbourAt(0.0f, 0.2f);
-    computeSpringForce(10, 10, 1, 0, slot);
+    accumulateForces();
     const ClothParticle& node = ClothGrid[10][10];
     EXPECT_EQ(node.springLength[slot], 0.00001f);
     EXPECT_EQ(node.springCompression[slot], 0.2f - 0.00001f);
@@ -54,27 +70,11 @@ TEST_F(SpringForce, CoincidentNodesGiveZeroForceNotNaN) {
     expectVector(node.springForce[slot], 0, 0, 0, 0);
 }
 
-TEST_F(SpringForce, WritesOnlyItsSlotOfItsNode) {
-    placeNeighbourAt(0.3f, 0.2f);
-    ClothParticle nodeBefore = ClothGrid[10][10];
-    const ClothParticle neighbourBefore = ClothGrid[11][10];
-    computeSpringForce(10, 10, 1, 0, slot);
-    EXPECT_EQ(std::memcmp(&neighbourBefore, &ClothGrid[11][10], sizeof(ClothParticle)), 0);
-    ClothParticle nodeAfter = ClothGrid[10][10];
-    // Blank the slot's four fields in both copies; the rest must be untouched.
-    for (ClothParticle* p : {&nodeBefore, &nodeAfter}) {
-        std::memset(p->springForce[slot], 0, sizeof p->springForce[slot]);
-        std::memset(p->springDirection[slot], 0, sizeof p->springDirection[slot]);
-        p->springLength[slot] = p->springCompression[slot] = 0;
-    }
-    EXPECT_EQ(std::memcmp(&nodeBefore, &nodeAfter, sizeof(ClothParticle)), 0);
-}
-
-TEST_F(SpringForce, BothEndsGiveOppositeForces) {
+TEST_P(SpringForce, BothEndsGiveOppositeForces) {
     ClothGrid[11][11].position[0] += 0.037f;
     ClothGrid[11][11].position[1] -= 0.021f;
-    computeSpringForce(10, 10, 1, 1, 7);
-    computeSpringForce(11, 11, -1, -1, 0);
+    accumulateForces();
+    // slot 7 of [10][10] is (+1, +1); slot 0 of [11][11] is (-1, -1)
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(ClothGrid[10][10].springForce[7][c], -ClothGrid[11][11].springForce[0][c]);
         EXPECT_EQ(ClothGrid[10][10].springLength[7], ClothGrid[11][11].springLength[0]);
