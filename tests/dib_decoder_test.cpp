@@ -352,7 +352,8 @@ TEST_F(DibDecoder, AllocationFailureIsOutOfMemoryAndLeavesNothing) {
         DibLayout layout;
         ASSERT_EQ(readDibLayout(file.data(), file.size(), file.size(), &layout), dibErrorNone);
         RgbImage* image = reinterpret_cast<RgbImage*>(1);
-        EXPECT_EQ(decodeDibPixels(layout, file.data() + layout.pixelOffset, &image), dibErrorOutOfMemory);
+        DibSource source = dibMemorySource(file.data() + layout.pixelOffset, layout.pixelLength);
+        EXPECT_EQ(decodeDibPixels(layout, source, &image), dibErrorOutOfMemory);
         EXPECT_EQ(image, nullptr);
     }
     allocationsLeft = 2;

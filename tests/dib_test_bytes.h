@@ -103,7 +103,8 @@ inline Decoded decode(const Bytes& file) {
     std::copy(file.begin() + layout.pixelOffset, file.begin() + layout.pixelOffset + layout.pixelLength,
               pixels.get());
     RgbImage* image = nullptr;
-    result.error = decodeDibPixels(layout, pixels.get(), &image);
+    DibSource source = dibMemorySource(pixels.get(), layout.pixelLength);
+    result.error = decodeDibPixels(layout, source, &image);
     if (image) {
         result.width = image->width;
         result.height = image->height;
