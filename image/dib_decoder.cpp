@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 // Compression codes of the info header.
 constexpr uint32_t compressionRgb = 0;
@@ -196,6 +197,56 @@ DibError readDibLayout(const unsigned char* head, size_t headSize, uint64_t file
     return dibErrorNone;
 }
 
+DibSource dibMemorySource(const unsigned char* pixels, size_t length) {
+    DibSource source = {};
+    source.next = pixels;
+    source.end = pixels + length;
+    return source;
+}
+
+DibSource dibReadSource(const DibLayout& layout, unsigned char* buffer, DibRead read, void* file) {
+    DibSource source = {};
+    source.next = buffer;
+    source.end = buffer;
+    source.read = read;
+    source.file = file;
+    source.buffer = buffer;
+    source.offset = layout.pixelOffset;
+    source.left = layout.pixelLength;
+    return source;
+}
+
+// Moves the bytes at hand to the front of the buffer and reads more after them;
+// false when no more come.
+static bool refill(DibSource& source) {
+    if (!source.read || source.left == 0) return false;
+    const size_t held = (size_t)(source.end - source.next);
+    std::memmove(source.buffer, source.next, held);
+    source.next = source.buffer;
+    source.end = source.buffer + held;
+    // Never 0: no piece asked for is longer than the buffer.
+    const size_t room = dibSourceBytes - held;
+    const ptrdiff_t got = source.read(source.file, source.buffer + held,
+                                      room < source.left ? room : (size_t)source.left, source.offset);
+    if (got <= 0) {
+        source.cut = true;
+        source.left = 0;
+        return false;
+    }
+    source.end += got;
+    source.offset += (uint64_t)got;
+    source.left -= (uint64_t)got;
+    return true;
+}
+
+// True when `length` bytes are at hand; false when the data end sooner, and then
+// all that are left are at hand.
+static bool ensureBytes(DibSource& source, size_t length) {
+    while ((size_t)(source.end - source.next) < length)
+        if (!refill(source)) return false;
+    return true;
+}
+
 static void putFields(unsigned char* out, uint32_t pixel, const ChannelField* fields) {
     for (int channel = 0; channel < 3; ++channel) {
         const ChannelField& field = fields[channel];
@@ -203,12 +254,16 @@ static void putFields(unsigned char* out, uint32_t pixel, const ChannelField* fi
     }
 }
 
-static void decodeRows(const unsigned char* pixels, const DibLayout& layout, unsigned char* data) {
+static void decodeRows(DibSource& source, const DibLayout& layout, unsigned char* data) {
     const uint32_t depth = layout.bitCount;
     const uint32_t indexMask = (1u << (depth < 8 ? depth : 8)) - 1;
-    const uint64_t rowStride = ((uint64_t)layout.width * depth + 31) / 32 * 4;
+    const size_t rowStride = ((size_t)layout.width * depth + 31) / 32 * 4;
+    const size_t lastRowBytes = ((size_t)layout.width * depth + 7) / 8;  // its padding may be cut
     for (int32_t row = 0; row < layout.height; ++row) {
-        const unsigned char* source = pixels + row * rowStride;
+        const size_t rowLength = row + 1 < layout.height ? rowStride : lastRowBytes;
+        if (!ensureBytes(source, rowLength)) return;  // a file cut while it is read
+        const unsigned char* const in = source.next;
+        source.next += rowLength;
         const int32_t pictureRow = layout.topDown ? layout.height - 1 - row : row;
         unsigned char* out = data + (size_t)pictureRow * layout.width * 3;
         for (int32_t x = 0; x < layout.width; ++x, out += 3) {
@@ -218,17 +273,17 @@ static void decodeRows(const unsigned char* pixels, const DibLayout& layout, uns
             case 8: {
                 // Leftmost pixel in the most significant bits of its byte.
                 const uint32_t bit = (uint32_t)x * depth;
-                const uint32_t index = source[bit / 8] >> (8 - depth - bit % 8) & indexMask;
+                const uint32_t index = in[bit / 8] >> (8 - depth - bit % 8) & indexMask;
                 putColour(out, layout.palette[index]);
                 break;
             }
-            case 16: putFields(out, readU16(source + 2 * x), layout.fields); break;
+            case 16: putFields(out, readU16(in + 2 * x), layout.fields); break;
             case 24:
-                out[0] = source[3 * x + 2];
-                out[1] = source[3 * x + 1];
-                out[2] = source[3 * x];
+                out[0] = in[3 * x + 2];
+                out[1] = in[3 * x + 1];
+                out[2] = in[3 * x];
                 break;
-            default: putFields(out, readU32(source + 4 * x), layout.fields); break;
+            default: putFields(out, readU32(in + 4 * x), layout.fields); break;
             }
         }
     }
@@ -241,17 +296,16 @@ static uint32_t smaller(uint64_t a, uint64_t b) { return (uint32_t)(a < b ? a : 
 // end, and an end of line or delta past the last row, an end-of-bitmap or the end
 // of the stream ends the decoding, keeping what was decoded. Pixels the stream
 // never reaches keep the block's zeros: black.
-static void decodeRunLength(const unsigned char* in, const DibLayout& layout, unsigned char* data) {
+static void decodeRunLength(DibSource& source, const DibLayout& layout, unsigned char* data) {
     const bool fourBits = layout.compression == compressionRle4;
-    const unsigned char* const end = in + layout.pixelLength;
     const uint32_t width = (uint32_t)layout.width;
     const uint32_t height = (uint32_t)layout.height;
     uint32_t x = 0;  // up to width: past the last pixel, where clipped runs leave it
     uint32_t y = 0;  // always below height
-    while (end - in >= 2) {
-        const uint32_t count = in[0];
-        const uint32_t value = in[1];
-        in += 2;
+    while (ensureBytes(source, 2)) {
+        const uint32_t count = source.next[0];
+        const uint32_t value = source.next[1];
+        source.next += 2;
         if (count > 0) {  // `count` pixels of one index, or two alternating nibbles
             const uint32_t shown = smaller(count, width - x);
             unsigned char* out = data + ((size_t)y * width + x) * 3;
@@ -269,15 +323,18 @@ static void decodeRunLength(const unsigned char* in, const DibLayout& layout, un
             break;
         case 1: return;  // end of bitmap
         case 2:          // delta: right and up
-            if (end - in < 2) return;
-            x = smaller((uint64_t)x + in[0], width);
-            y += in[1];
-            in += 2;
+            if (!ensureBytes(source, 2)) return;
+            x = smaller((uint64_t)x + source.next[0], width);
+            y += source.next[1];
+            source.next += 2;
             if (y >= height) return;
             break;
         default: {  // absolute run of `value` pixels, its bytes padded to 16 bits
             const uint32_t dataBytes = fourBits ? (value + 1) / 2 : value;
-            const uint32_t present = smaller(dataBytes, (uint64_t)(end - in));
+            const uint32_t paddedBytes = (dataBytes + 1) & ~1u;
+            const bool whole = ensureBytes(source, paddedBytes);
+            const unsigned char* const in = source.next;
+            const uint32_t present = smaller(dataBytes, (uint64_t)(source.end - in));
             const uint32_t shown = smaller(smaller(value, fourBits ? 2 * present : present), width - x);
             unsigned char* out = data + ((size_t)y * width + x) * 3;
             for (uint32_t k = 0; k < shown; ++k, out += 3) {
@@ -286,16 +343,15 @@ static void decodeRunLength(const unsigned char* in, const DibLayout& layout, un
                 putColour(out, layout.palette[index]);
             }
             x += shown;
-            const uint32_t paddedBytes = (dataBytes + 1) & ~1u;
-            if ((uint64_t)(end - in) < paddedBytes) return;
-            in += paddedBytes;
+            if (!whole) return;
+            source.next += paddedBytes;
             break;
         }
         }
     }
 }
 
-DibError decodeDibPixels(const DibLayout& layout, const unsigned char* pixels, RgbImage** image) {
+DibError decodeDibPixels(const DibLayout& layout, DibSource& source, RgbImage** image) {
     *image = nullptr;
     // At most maxPictureBytes: readDibLayout refused anything larger.
     const size_t pixelBytes = (size_t)layout.width * (size_t)layout.height * 3;
@@ -303,9 +359,9 @@ DibError decodeDibPixels(const DibLayout& layout, const unsigned char* pixels, R
     if (!data) return dibErrorOutOfMemory;
 
     if (layout.compression == compressionRle8 || layout.compression == compressionRle4)
-        decodeRunLength(pixels, layout, data);
+        decodeRunLength(source, layout, data);
     else
-        decodeRows(pixels, layout, data);
+        decodeRows(source, layout, data);
 
     RgbImage* record = (RgbImage*)dibAllocate(sizeof(RgbImage));
     if (!record) {

@@ -1,6 +1,7 @@
 #include "image/dib_reader.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,12 +34,19 @@ static void showOpenFailure(const char* path) {
     showReaderMessage(shortText);
 }
 
+// One pread, repeated only when a signal interrupts it.
+static ptrdiff_t readPiece(void* file, unsigned char* to, size_t count, uint64_t offset) {
+    for (;;) {
+        const ssize_t got = pread(*(const int*)file, to, count, (off_t)offset);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
 // Reads length bytes at offset; false on an error, or when the file ends sooner
 // because another program cut it since it was measured.
 static bool readFileBytes(int file, unsigned char* buffer, size_t length, uint64_t offset) {
     while (length > 0) {
-        const ssize_t got = pread(file, buffer, length, (off_t)offset);
-        if (got < 0 && errno == EINTR) continue;
+        const ptrdiff_t got = readPiece(&file, buffer, length, offset);
         if (got <= 0) return false;
         buffer += got;
         length -= (size_t)got;
@@ -47,12 +55,13 @@ static bool readFileBytes(int file, unsigned char* buffer, size_t length, uint64
     return true;
 }
 
-// Only the head and the pixel data the layout names are read, so a large file
-// with a small picture costs no more than the picture.
+// Only the head and the pixel data the layout names are read, the pixel data one
+// buffer at a time as they are decoded: whatever the file, reading it costs the
+// picture, its record and that buffer.
 RgbImage* readDibFile(const char* path) {
     // O_NONBLOCK: a FIFO in the picture's place must not hang the program; it
     // then fails below like anything else that is not a regular file.
-    const int file = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+    int file = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
     struct stat status;
     unsigned char head[dibHeadBytes];
     uint64_t fileSize = 0;
@@ -67,27 +76,27 @@ RgbImage* readDibFile(const char* path) {
     }
 
     RgbImage* image = nullptr;
-    unsigned char* pixelBuffer = nullptr;
+    unsigned char* buffer = nullptr;
     DibLayout layout;
     DibError error = dibErrorNone;
     if (opened) error = readDibLayout(head, headSize, fileSize, &layout);
+    // Too large for the stack; from the heap it is gone again once the picture is read.
     if (opened && error == dibErrorNone) {
-        const unsigned char* pixels;
-        if (layout.pixelOffset + layout.pixelLength <= headSize) {
-            pixels = head + layout.pixelOffset;
-        } else {
-            const size_t length = (size_t)layout.pixelLength;  // bounded by the picture
-            pixelBuffer = (unsigned char*)std::malloc(length);
-            if (!pixelBuffer)
-                error = dibErrorOutOfMemory;
-            else
-                opened = readFileBytes(file, pixelBuffer, length, layout.pixelOffset);
-            pixels = pixelBuffer;
+        buffer = (unsigned char*)dibAllocate(dibSourceBytes);
+        if (!buffer) error = dibErrorOutOfMemory;
+    }
+    if (opened && error == dibErrorNone) {
+        DibSource source = dibReadSource(layout, buffer, readPiece, &file);
+        error = decodeDibPixels(layout, source, &image);
+        // Cut by another program since it was measured: as good as unreadable.
+        if (source.cut) {
+            freeRgbImage(image);
+            image = nullptr;
+            opened = false;
         }
-        if (opened && error == dibErrorNone) error = decodeDibPixels(layout, pixels, &image);
     }
     if (opened && error != dibErrorNone) showReaderMessage(dibErrorMessage(error));
-    std::free(pixelBuffer);
+    std::free(buffer);
     if (file >= 0) close(file);
     if (!opened) showOpenFailure(path ? path : "");
     return image;

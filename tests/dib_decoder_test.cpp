@@ -32,12 +32,16 @@ protected:
     void TearDown() override { dibAllocate = defaultAllocate; }
 };
 
+// All in memory, and read 1 and 3 bytes at a time.
 static void expectPicture(const Bytes& file, int32_t width, int32_t height, const Bytes& rgb) {
-    const Decoded result = decode(file);
-    ASSERT_EQ(result.error, dibErrorNone);
-    EXPECT_EQ(result.width, width);
-    EXPECT_EQ(result.height, height);
-    EXPECT_EQ(result.rgb, rgb);
+    for (size_t piece : {0, 1, 3}) {
+        SCOPED_TRACE(testing::Message() << "pieces of " << piece);
+        const Decoded result = decode(file, piece);
+        ASSERT_EQ(result.error, dibErrorNone);
+        EXPECT_EQ(result.width, width);
+        EXPECT_EQ(result.height, height);
+        EXPECT_EQ(result.rgb, rgb);
+    }
 }
 
 TEST(DibColourCount, FollowsDepthUnlessColoursUsedIsSet) {
@@ -352,7 +356,8 @@ TEST_F(DibDecoder, AllocationFailureIsOutOfMemoryAndLeavesNothing) {
         DibLayout layout;
         ASSERT_EQ(readDibLayout(file.data(), file.size(), file.size(), &layout), dibErrorNone);
         RgbImage* image = reinterpret_cast<RgbImage*>(1);
-        EXPECT_EQ(decodeDibPixels(layout, file.data() + layout.pixelOffset, &image), dibErrorOutOfMemory);
+        DibSource source = dibMemorySource(file.data() + layout.pixelOffset, layout.pixelLength);
+        EXPECT_EQ(decodeDibPixels(layout, source, &image), dibErrorOutOfMemory);
         EXPECT_EQ(image, nullptr);
     }
     allocationsLeft = 2;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -94,6 +95,39 @@ TEST_F(ReadDibFile, EachRefusalShowsItsOneMessage) {
     EXPECT_EQ(fakeMessageIcons, std::vector<MessageIcon>(4, messageIconNone));
     EXPECT_EQ(fakeMessageButtons, std::vector<MessageButtons>(4, messageButtonsOk));
     EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+static std::vector<size_t> allocationsAsked;
+static std::string fileToCut;
+
+TEST_F(ReadDibFile, CostsOnlyThePictureItsRecordAndOneFixedBuffer) {
+    // 32 bits at the widest: each row fills the buffer, and holding all the pixel
+    // data at once would cost 4/3 of the picture more
+    Bytes pixels(2 * 32767 * 4);
+    for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = (unsigned char)(k * 7 % 251);
+    const Bytes file = withFileHeader(infoHeader(32767, 2, 32), pixels);
+    const Bytes expected = decode(file).rgb;
+    allocationsAsked.clear();
+    dibAllocate = [](size_t bytes) -> void* {
+        allocationsAsked.push_back(bytes);
+        return std::calloc(1, bytes);
+    };
+    RgbImage* image = readDibFile(write("wide.bmp", file).c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(Bytes(image->data, image->data + expected.size()), expected);
+    freeRgbImage(image);
+    EXPECT_EQ(allocationsAsked, (std::vector<size_t>{dibSourceBytes, 32767 * 2 * 3, sizeof(RgbImage)}));
+}
+
+TEST_F(ReadDibFile, FileCutWhileReadIsAnOpenFailure) {
+    fileToCut = write("cut.bmp", withFileHeader(infoHeader(64, 64, 24), Bytes(64 * 64 * 3, 0x80)));
+    // another program cuts it once it has been measured
+    dibAllocate = [](size_t bytes) -> void* {
+        EXPECT_EQ(truncate(fileToCut.c_str(), 100), 0);
+        return std::calloc(1, bytes);
+    };
+    EXPECT_EQ(readDibFile(fileToCut.c_str()), nullptr);
+    EXPECT_EQ(fakeMessages, (Messages{{"Error", "Failed to open DIB file " + fileToCut + ".\n"}}));
 }
 
 TEST_F(ReadDibFile, UnopenableFileNamesThePath) {

@@ -2,6 +2,7 @@
 // dib_test_bytes.h -- bitmap files built byte by byte, and decoding them.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -89,9 +90,25 @@ struct Decoded {
     Bytes rgb;  // rows bottom to top
 };
 
-// Decodes file as readDibFile does, from exact-size copies of its head and its pixel
-// data: a read past either hits the sanitizer's red zone, not a vector's spare capacity.
-inline Decoded decode(const Bytes& file) {
+// A file's bytes, handed out at most `piece` at a time.
+struct PieceReader {
+    const Bytes* file;
+    size_t piece;
+};
+
+inline ptrdiff_t readPieces(void* reader, unsigned char* to, size_t count, uint64_t offset) {
+    const PieceReader& pieces = *(const PieceReader*)reader;
+    if (offset >= pieces.file->size()) return 0;
+    const size_t length = std::min({count, pieces.piece, (size_t)(pieces.file->size() - offset)});
+    std::copy_n(pieces.file->begin() + offset, length, to);
+    return (ptrdiff_t)length;
+}
+
+// Decodes file as readDibFile does, from an exact-size copy of its head: a read
+// past it hits the sanitizer's red zone, not a vector's spare capacity. The pixel
+// data come in an exact-size copy too, or with piece set, read that many bytes at
+// a time, so that refills fall inside rows and RLE codes.
+inline Decoded decode(const Bytes& file, size_t piece = 0) {
     const size_t headSize = std::min(file.size(), dibHeadBytes);
     std::unique_ptr<unsigned char[]> head(new unsigned char[headSize]);
     std::copy(file.begin(), file.begin() + headSize, head.get());
@@ -99,11 +116,15 @@ inline Decoded decode(const Bytes& file) {
     DibLayout layout;
     result.error = readDibLayout(head.get(), headSize, file.size(), &layout);
     if (result.error != dibErrorNone) return result;
-    std::unique_ptr<unsigned char[]> pixels(new unsigned char[layout.pixelLength]);
-    std::copy(file.begin() + layout.pixelOffset, file.begin() + layout.pixelOffset + layout.pixelLength,
-              pixels.get());
+    std::unique_ptr<unsigned char[]> pixels(new unsigned char[piece ? dibSourceBytes : layout.pixelLength]);
+    PieceReader reader = {&file, piece};
+    DibSource source = dibReadSource(layout, pixels.get(), readPieces, &reader);
+    if (!piece) {
+        std::copy_n(file.begin() + layout.pixelOffset, layout.pixelLength, pixels.get());
+        source = dibMemorySource(pixels.get(), layout.pixelLength);
+    }
     RgbImage* image = nullptr;
-    result.error = decodeDibPixels(layout, pixels.get(), &image);
+    result.error = decodeDibPixels(layout, source, &image);
     if (image) {
         result.width = image->width;
         result.height = image->height;
