@@ -13,15 +13,9 @@ protected:
     static constexpr int slot = 6;  // (+1, 0) of an interior node
     void SetUp() override {
         FreshCloth::SetUp();
-#ifdef CLOTH_HAVE_AVX2_PATH
-        avx2PathsDisabled = GetParam();
-#endif
+        usePortablePaths(GetParam());
     }
-    void TearDown() override {
-#ifdef CLOTH_HAVE_AVX2_PATH
-        avx2PathsDisabled = false;
-#endif
-    }
+    void TearDown() override { usePortablePaths(false); }
     void placeNeighbourAt(float distance, float rest) {
         ClothParticle& node = ClothGrid[10][10];
         ClothParticle& other = ClothGrid[11][10];
@@ -31,9 +25,7 @@ protected:
     }
 };
 INSTANTIATE_TEST_SUITE_P(VectorAndPortable, SpringForce, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Portable" : "AsChosen";
-                         });
+                         codePathName);
 
 }  // namespace
 

@@ -95,20 +95,12 @@ class ClothFramePaths : public ClothFrame, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         ClothFrame::SetUp();
-#ifdef CLOTH_HAVE_AVX2_PATH
-        avx2PathsDisabled = GetParam();
-#endif
+        usePortablePaths(GetParam());
     }
-    void TearDown() override {
-#ifdef CLOTH_HAVE_AVX2_PATH
-        avx2PathsDisabled = false;
-#endif
-    }
+    void TearDown() override { usePortablePaths(false); }
 };
 INSTANTIATE_TEST_SUITE_P(VectorAndPortable, ClothFramePaths, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Portable" : "AsChosen";
-                         });
+                         codePathName);
 
 TEST_P(ClothFramePaths, MatchesLiteralImplementationBitForBit) {
     // Wind, pins and shading switched on the way, a reset in the middle; the
