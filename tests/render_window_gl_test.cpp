@@ -6,43 +6,19 @@
 #include "render/draw_frame.h"
 
 #include <GL/gl.h>
+#include <unistd.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "tests/window_driver.h"
+
 namespace {
-
-// Shell helpers for the window manager's side: $W is the render window.
-const char* const driverPrelude = R"SH(
-W=$(xdotool search --onlyvisible --name "^Tarv's OpenGL Framework\$" | head -1)
-size() { xdotool getwindowgeometry "$W" | awk '/Geometry/{sub("x", " ", $2); print $2}'; }
-# The frame's bottom-right corner dragged by $1 $2 in steps, as a hand would.
-drag() {
-  read -r _ _ _ right _ bottom < <(xprop -id "$W" _NET_FRAME_EXTENTS | tr -d ,)
-  read -r w h < <(size)
-  xdotool mousemove --window "$W" $((w + right - 1)) $((h + bottom - 1)) mousedown 1
-  for _ in $(seq 10); do xdotool mousemove_relative -- $(($1 / 10)) $(($2 / 10)); done
-  xdotool mouseup 1
-}
-# The client size once it is (=) or is no longer (!=) $2 x $3.
-size_when() { for _ in $(seq 100); do [ "$(size)" "$1" "$2 $3" ] && break; sleep 0.1; done; size; }
-)SH";
-
-// Runs a driver script and returns what it prints.
-std::string drive(const std::string& script) {
-    setenv("DRIVER", (std::string(driverPrelude) + script).c_str(), 1);
-    std::string out;
-    FILE* shell = popen("bash -c \"$DRIVER\"", "r");
-    char buffer[256];
-    while (shell && std::fgets(buffer, sizeof buffer, shell)) out += buffer;
-    if (shell) pclose(shell);
-    return out;
-}
 
 // gluPerspective's x and y scale for a 45-degree field of view.
 const double focal = 1.0 / std::tan(45.0 * 3.14159265358979323846 / 360.0);
@@ -51,6 +27,7 @@ const float matrixTolerance = 1e-5f;
 class SdlRenderWindowOnX : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(useTestDisplay());
         AppWindow = AppWindowState{nullptr, nullptr, nullptr, nullptr, 1, 0};
         testing::internal::CaptureStderr();
         opened = openRenderWindow("Tarv's OpenGL Framework", 640, 480, 16, false);
@@ -156,25 +133,56 @@ TEST_F(SdlRenderWindowOnX, ZeroHeightCountsAsOne) {
 }
 
 TEST_F(SdlRenderWindowOnX, ViewportFollowsTheWindowManagersResizeAndMaximise) {
-    std::string actions = drive("xprop -id $W _NET_WM_ALLOWED_ACTIONS");
-    EXPECT_NE(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
-    EXPECT_NE(actions.find("_NET_WM_ACTION_MAXIMIZE_VERT"), std::string::npos) << actions;
-    for (const char* step :
-         {"drag -100 -60; size_when = 540 420",
-          // dragged above the top: X keeps the client one pixel high
-          "drag 0 -600; size_when = 540 1",
-          "wmctrl -i -r $W -b add,maximized_vert,maximized_horz; size_when != 540 1"}) {
-        SCOPED_TRACE(step);
-        int width = 0, height = 0;
-        ASSERT_EQ(std::sscanf(drive(step).c_str(), "%d %d", &width, &height), 2);
+    WindowDriver user;
+    XWindowId window = user.waitForWindow("Tarv's OpenGL Framework", getpid());
+    ASSERT_NE(window, 0u) << user.failure();
+    // The frame's bottom-right corner dragged by (dx, dy) in steps, as a hand
+    // would. The window manager takes up a drag at one motion and follows from
+    // a later one: let go sooner, the drag is dropped.
+    auto drag = [&](int dx, int dy) {
+        std::vector<uint32_t> frame = user.cardinals(window, "_NET_FRAME_EXTENTS");  // l, r, t, b
+        int width = 0, height = 0, nowWidth = 0, nowHeight = 0;
+        user.clientSize(window, &width, &height);
+        const int x = width + (int)frame.at(1) - 1, y = height + (int)frame.at(3) - 1;
+        user.movePointer(window, x, y);
+        user.pressButton(true);
+        for (Uint32 start = SDL_GetTicks(), wiggle = 0; SDL_GetTicks() - start < 20000; SDL_Delay(10)) {
+            user.movePointer(window, x + dx / 10, y + dy / 10 + (int)(wiggle++ % 2));
+            user.clientSize(window, &nowWidth, &nowHeight);
+            if (nowWidth != width || nowHeight != height) break;
+        }
+        for (int step = 2; step <= 10; ++step)
+            user.movePointer(window, x + dx * step / 10, y + dy * step / 10);
+        user.pressButton(false);
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int width, height;
+    };
+    const Step steps[] = {
+        {"dragged smaller", [&] { drag(-100, -60); }, 540, 420},
+        // dragged above the top: X keeps the client one pixel high
+        {"dragged above the top", [&] { drag(0, -600); }, 540, 1},
+        // the whole 1024 x 768 screen but openbox's title bar
+        {"maximised", [&] { user.maximise(window); }, 1024, 749},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
         // The size messages are in the queue, or on their way there.
+        int width = 0, height = 0;
         GLint view[4] = {};
-        for (Uint32 start = SDL_GetTicks();
-             SDL_GetTicks() - start < 5000 && (view[2] != width || view[3] != height);) {
+        for (Uint32 start = SDL_GetTicks(); SDL_GetTicks() - start < 20000; SDL_Delay(10)) {
+            user.clientSize(window, &width, &height);
             WindowEvent event;
             while (takeEvent(&event)) dispatchEvent(event);
             viewport(view);
+            if (width == step.width && height == step.height && view[2] == width && view[3] == height)
+                break;
         }
+        EXPECT_EQ(width, step.width);
+        EXPECT_EQ(height, step.height);
         EXPECT_EQ(view[2], width);
         EXPECT_EQ(view[3], height);
     }
@@ -219,6 +227,7 @@ TEST_F(SdlRenderWindowOnX, SphereIsDrawnAgainAfterReopening) {
 }
 
 TEST(SdlPixelFormat, NoMatchingVisualFailsTheSettingNotTheChoice) {
+    ASSERT_TRUE(useTestDisplay());
     ModuleHandle module = programModule();
     ASSERT_TRUE(registerWindowClass("OpenGL", handleWindowMessage, module));
     WindowHandle window = createWindow("OpenGL", "t", windowStyleOverlapped, 0, 0, 64, 64, module);

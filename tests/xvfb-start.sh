@@ -1,28 +1,42 @@
 #!/usr/bin/env bash
-# Starts a private Xvfb on display $1 unless one answers there, then openbox on
-# it unless a window manager runs there already, so that resizing, maximising
-# and focus behave as on a desktop. Their PIDs go to $2 and $2.wm.
-display=$1
-pidfile=$2
+# Starts this test run's own X server on a display nobody uses, with openbox on
+# it so that resizing, maximising and focus behave as on a desktop, and writes
+# the display (":N") to $1/display, where the tests read it. It never uses a
+# server it did not start. Both stop with xvfb-stop.sh, or with the ctest that
+# started them if that ends first.
+set -u
+state=$1
+rm -rf "$state" && mkdir -p "$state" || exit 1
+log() { echo "$1; see $state" >&2; exit 1; }
+# Until the deadline, or until the server has died.
 wait_for() {
-  for _ in $(seq 100); do
+  for ((end = SECONDS + 20; SECONDS < end; )); do
     "$@" && return 0
-    sleep 0.1
+    kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || return 1
+    sleep 0.05
   done
   return 1
 }
+
+# -displayfd: the server picks a free display and writes its number once it is
+# ready. -noreset: a server resetting as its last client leaves refuses the next.
+# Its output must not reach ctest, or ctest waits for it.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+  3>"$state/number" </dev/null >"$state/xvfb.log" 2>&1 &
+echo $! >"$state/xvfb.pid"
+wait_for grep -q '^[0-9]' "$state/number" || log "Xvfb did not start"
+display=:$(head -1 "$state/number")
+wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || log "Xvfb does not answer on $display"
+
 wm_running() { xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
-if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
-  # -ardelay 60000: no key autorepeat, so a held key is one key-down.
-  # -noreset: a server resetting as its last client leaves refuses the next one.
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -ardelay 60000 </dev/null >"$pidfile.log" 2>&1 &
-  echo $! >"$pidfile"
-  wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || { echo "Xvfb did not start on $display" >&2; exit 1; }
-fi
-if ! wm_running; then
-  # Its output must not reach ctest, or ctest waits for it.
-  DISPLAY=$display openbox --sm-disable </dev/null >"$pidfile.wm.log" 2>&1 &
-  echo $! >"$pidfile.wm"
-  wait_for wm_running || { echo "openbox did not start on $display" >&2; exit 1; }
-fi
-exit 0
+DISPLAY=$display openbox --sm-disable </dev/null >"$state/openbox.log" 2>&1 &
+echo $! >"$state/openbox.pid"
+wait_for wm_running || log "openbox did not start on $display"
+
+# Should ctest be killed before its clean-up runs, nothing is left behind.
+ctest=$PPID
+(while kill -0 "$ctest" 2>/dev/null; do sleep 1; done
+ rm -f "$state/watch.pid"; "$(dirname "$0")/xvfb-stop.sh" "$state") \
+  </dev/null >/dev/null 2>&1 &
+echo $! >"$state/watch.pid"
+echo "$display" >"$state/display"

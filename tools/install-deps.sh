@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsdl2-dev libglu1-mesa-dev libgl-dev
           libx11-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xfonts-base
-          xdotool x11-utils libgl1-mesa-dri libegl-mesa0 openbox wmctrl
+          libxcb-xtest0-dev libxcb-damage0-dev x11-utils libgl1-mesa-dri libegl-mesa0 openbox
           clang-14 libclang-rt-14-dev llvm-14)  # sanitizer and fuzz builds; llvm-14 symbolizes their reports
 missing=()
 for p in "${packages[@]}"; do
