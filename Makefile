@@ -7,4 +7,4 @@ test:
 bench:
 	./build.sh bench
 clean:
-	rm -rf build build-bench
+	rm -rf build build-*

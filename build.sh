@@ -12,17 +12,19 @@ what=${1:-run}
 build=${BUILD:-build}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-tools/install-deps.sh
+case "$what" in run | test | bench | fuzz | sanitize) tools/install-deps.sh "$what" ;; esac
+# Debian's and Ubuntu's clang, whatever its version.
+clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 
 case "$what" in
   run)
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF
     cmake --build "$build" -j "$jobs" --target clothsim
     # From the repository root, so "Data/foulard.bmp" resolves.
     exec "./$build/app/clothsim"
     ;;
   test)
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
     cmake --build "$build" -j "$jobs"
     cd "$build"
     exec ctest --output-on-failure -j "$jobs"
@@ -36,12 +38,11 @@ case "$what" in
     ;;
   fuzz)
     # clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer. New
-    # inputs collect in the tree's corpus; the seeds are the public suite beside the
-    # repository and the program's own picture.
-    cmake -S . -B "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF \
-      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+    # inputs collect in the tree's corpus; the seeds are the public suite kept with
+    # the tests and the program's own picture.
+    cmake -S . -B "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF "${clang[@]}"
     cmake --build "$build-fuzz" -j "$jobs" --target dib_fuzzer
-    suite=../shared/testdata/bmpsuite
+    suite=tests/data/bmpsuite
     mkdir -p "$build-fuzz/corpus"
     exec "./$build-fuzz/fuzz/dib_fuzzer" -max_total_time="${2:-60}" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$build-fuzz/" \
@@ -49,7 +50,7 @@ case "$what" in
     ;;
   sanitize)
     cmake -S . -B "$build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_SANITIZE=ON \
-      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+      -DCLOTHSIM_TESTS=ON "${clang[@]}"
     cmake --build "$build-sanitize" -j "$jobs"
     cd "$build-sanitize"
     exec ctest --output-on-failure -j "$jobs"

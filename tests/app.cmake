@@ -28,8 +28,17 @@ set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP Xvfb)
 set(x_test_properties TIMEOUT 120 FIXTURES_REQUIRED Xvfb RESOURCE_LOCK x_input LABELS x11)
 set(x_environment "CLOTHSIM_TEST_X=${TEST_X_STATE};SDL_VIDEODRIVER=x11")
 
-find_package(X11 REQUIRED COMPONENTS xcb xcb_xtest)
-find_library(XCB_DAMAGE_LIBRARY xcb-damage REQUIRED)
+find_package(X11 QUIET COMPONENTS xcb xcb_xtest)
+find_library(XCB_DAMAGE_LIBRARY xcb-damage)
+if(NOT X11_FOUND OR NOT X11_xcb_xtest_FOUND OR NOT XCB_DAMAGE_LIBRARY)
+  clothsim_missing("Xlib or XCB with XTEST and DAMAGE" "libx11-dev libxcb-xtest0-dev libxcb-damage0-dev"
+                   "libX11-devel libxcb-devel" "libx11 libxcb")
+endif()
+# The programs the window tests run.
+clothsim_find_program(Xvfb xvfb xorg-x11-server-Xvfb xorg-server-xvfb)
+clothsim_find_program(openbox openbox openbox openbox)
+clothsim_find_program(xdpyinfo x11-utils xdpyinfo xorg-xdpyinfo)
+clothsim_find_program(xprop x11-utils xprop xorg-xprop)
 add_library(window_driver STATIC window_driver.cpp)
 target_include_directories(window_driver PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(window_driver PUBLIC X11::X11 X11::xcb X11::xcb_xtest ${XCB_DAMAGE_LIBRARY})
@@ -55,7 +64,8 @@ add_executable(app_e2e_tests app_e2e_test.cpp shipped_program_test.cpp)
 target_link_libraries(app_e2e_tests PRIVATE app window_system_sdl window_driver GTest::gtest_main)
 target_compile_definitions(app_e2e_tests PRIVATE
   CLOTHSIM_PATH="$<TARGET_FILE:clothsim>" PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-  MESSAGE_BOX_LOGGER_PATH="$<TARGET_FILE:message_box_logger>")
+  MESSAGE_BOX_LOGGER_PATH="$<TARGET_FILE:message_box_logger>"
+  CMAKE_COMMAND="${CMAKE_COMMAND}" BUILD_DIR="${CMAKE_BINARY_DIR}")
 add_dependencies(app_e2e_tests clothsim message_box_logger)
 gtest_discover_tests(app_e2e_tests
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties} ENVIRONMENT "${x_environment}")

@@ -64,7 +64,7 @@ static bool isDecodingMessage(const Messages& messages) {
 TEST(BmpSuite, SuiteIsPresent) {
     const std::vector<SuiteEntry> entries = readManifest();
     EXPECT_EQ(entries.size(), 60u) << "BMP suite missing or incomplete at " << BMPSUITE_DIR
-                                   << " (expected beside the repository as shared/testdata/bmpsuite)";
+                                   << " (tests/data/bmpsuite)";
 }
 
 class BmpSuiteFile : public testing::TestWithParam<SuiteEntry> {

@@ -4,8 +4,8 @@ set(IMAGE_TEST_SOURCES
   dib_decoder_test.cpp
   dib_reader_test.cpp
   bmp_suite_test.cpp)
-# The public suite sits beside the repository, here and in CI.
-set(BMPSUITE_DIR ${PROJECT_SOURCE_DIR}/../shared/testdata/bmpsuite)
+# The public suite, kept with the tests (see data/bmpsuite/README.md).
+set(BMPSUITE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/data/bmpsuite)
 
 add_executable(image_tests ${IMAGE_TEST_SOURCES})
 target_link_libraries(image_tests PRIVATE image fake_window_system GTest::gtest_main)

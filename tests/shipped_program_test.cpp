@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <set>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -28,6 +29,19 @@ std::string fileText(const std::string& path) {
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
     return text.str();
+}
+
+std::string scratchDirectory() {
+    char pattern[] = "/tmp/clothsim-test-XXXXXX";
+    return mkdtemp(pattern) ? pattern : "";
+}
+
+// Distinct colours in the upper third of the picture, where the cloth hangs.
+size_t coloursOfTheCloth(const Screenshot& shot) {
+    std::set<std::vector<unsigned char>> colours;
+    for (size_t p = 0; p < shot.rgb.size() / 3; p += 3)
+        colours.insert({shot.rgb[p], shot.rgb[p + 1], shot.rgb[p + 2]});
+    return colours.size();
 }
 
 }  // namespace
@@ -72,9 +86,8 @@ TEST_F(ShippedProgram, HeldKeyKeepsActingThroughItsRepeatsAndStopsWhenReleased) 
 TEST_F(ShippedProgram, WithoutItsPictureOnlyInitializationFailedIsShown) {
     for (bool fifo : {false, true}) {
         SCOPED_TRACE(fifo ? "FIFO" : "missing");
-        char pattern[] = "/tmp/clothsim-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        std::string directory = pattern;
+        std::string directory = scratchDirectory();
+        ASSERT_NE(directory, "");
         if (fifo) {
             ASSERT_EQ(mkdir((directory + "/Data").c_str(), 0755), 0);
             ASSERT_EQ(mkfifo((directory + "/Data/foulard.bmp").c_str(), 0644), 0);
@@ -87,4 +100,35 @@ TEST_F(ShippedProgram, WithoutItsPictureOnlyInitializationFailedIsShown) {
         EXPECT_EQ(fileText(log), "ERROR\tInitialization Failed.\n");
         std::system(("rm -rf " + directory).c_str());
     }
+}
+
+// Installed into a scratch prefix and started from elsewhere, the command finds
+// its picture: no box, and the cloth shows the picture's many colours rather
+// than a plain lit surface. Its desktop entry starts that command.
+TEST_F(ShippedProgram, InstalledCommandShowsThePictureFromAnyDirectory) {
+    std::string scratch = scratchDirectory(), prefix = scratch + "/prefix";
+    std::string install = CMAKE_COMMAND " --install " BUILD_DIR " --prefix " + prefix + " >/dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0);
+    std::string entry = fileText(prefix + "/share/applications/clothsim.desktop");
+    EXPECT_NE(entry.find("\nExec=\"" + prefix + "/bin/clothsim\"\n"), std::string::npos) << entry;
+    std::string validate = "desktop-file-validate " + prefix + "/share/applications/clothsim.desktop";
+    EXPECT_EQ(std::system(validate.c_str()), 0);
+
+    std::string log = scratch + "/boxes.log";
+    pid_t program = startProgram({{prefix + "/bin/clothsim"},
+                                  {"LD_PRELOAD=" MESSAGE_BOX_LOGGER_PATH, "MESSAGE_BOX_LOG=" + log},
+                                  scratch});
+    WindowDriver user;
+    XWindowId window = user.waitForWindow(title, program);
+    // By then the cloth has fallen over the upper third: about 18,000 colours
+    // with the picture, 180 with a plain grey one.
+    if (window && user.waitForFrames(window, 200)) {
+        EXPECT_GT(coloursOfTheCloth(user.screenshot(window)), 1000u);
+        user.waitForFocus(window);
+        user.pressKeyUntilGone(window, "Escape");
+    }
+    EXPECT_EQ(user.failure(), "");
+    EXPECT_EQ(waitForExit(program), 0);
+    EXPECT_EQ(fileText(log), "");
+    std::system(("rm -rf " + scratch).c_str());
 }
