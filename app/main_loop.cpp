@@ -94,13 +94,13 @@ bool applyKeys() {
 int applicationMain() {
     if (!openRenderWindow(windowTitle, windowWidth, windowHeight, windowColourBits,
                           AppWindow.fullscreen))
-        return 0;
+        return exitFailure;
 
     bool done = false;
     WindowEvent event;
     for (;;) {
-        // The exit status is 0 however the loop ended: after Escape no event
-        // carries a meaningful code.
+        // Escape or a close request: after Escape no event carries a meaningful
+        // code, so the status is 0 either way.
         if (done) {
             closeRenderWindow();
             return 0;
@@ -121,6 +121,6 @@ int applicationMain() {
                 presentFrame(AppWindow.deviceContext);
             }
         }
-        if (!applyKeys()) return 0;
+        if (!applyKeys()) return exitFailure;
     }
 }

@@ -18,8 +18,11 @@ constexpr int windowWidth = 640;
 constexpr int windowHeight = 480;
 constexpr int windowColourBits = 16;
 
-// Opens the window, loops until Escape or a close request, closes the window.
-// Returns 0 however it ends, including when no window could be made.
+// Opens the window, loops until Escape or a close request, closes the window:
+// status 0. A window that could not be made at the start or after F1, reported
+// in its box, ends the program at once with exitFailure, so that a script or a
+// launcher can tell it from a good run.
+constexpr int exitFailure = 1;
 int applicationMain();
 
 // One pass of key handling: camera, switches, reset (R), re-creation (F1).

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+
 #include "app/main_loop.h"
 #include "render/draw_frame.h"
 #include "render/reset_scene.h"
@@ -29,14 +31,21 @@ PixelFormatRequest pixelFormatRequest = {
 static const char* const creationCaption = "ERROR";
 static const char* const shutdownCaption = "SHUTDOWN ERROR";
 
-static void reportShutdownError(const char* text) {
+// Beside each box a terminal user is told in plain words what failed (`what`)
+// and the window system's reason.
+static void reportShutdownError(const char* text, const char* what) {
+    reportFailure(what, windowSystemError());
     showMessageBox(nullptr, text, shutdownCaption, messageIconInformation, messageButtonsOk);
 }
 
 // Creation failures after the class exists: tear everything down first, so the
-// box is shown with the display mode and cursor back to normal.
-static bool failCreation(const char* text) {
+// box is shown with the display mode and cursor back to normal. A null `what`:
+// the failing step has told the terminal itself.
+static bool failCreation(const char* text, const char* what) {
+    char why[512];  // taken before the teardown gives the window system other reasons
+    std::snprintf(why, sizeof why, "%s", windowSystemError());
     closeRenderWindow();
+    if (what) reportFailure(what, why);
     showMessageBox(nullptr, text, creationCaption, messageIconWarning, messageButtonsOk);
     return false;
 }
@@ -46,12 +55,17 @@ bool openRenderWindow(const char* title, int width, int height, int bits, bool f
     AppWindow.instance = programModule();
 
     if (!registerWindowClass(windowClassName, handleWindowMessage, AppWindow.instance)) {
+        // The reason says it all: there is no display, or no way to use it.
+        reportFailure("", windowSystemError());
         showMessageBox(nullptr, "Failed To Register The Window Class.", creationCaption,
                        messageIconWarning, messageButtonsOk);
         return false;
     }
 
     if (AppWindow.fullscreen && !changeDisplayMode(width, height, bits)) {
+        char what[64];
+        std::snprintf(what, sizeof what, "cannot switch the display to %d x %d", width, height);
+        reportFailure(what, windowSystemError());
         MessageAnswer answer = showMessageBox(
             nullptr,
             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. "
@@ -76,21 +90,27 @@ bool openRenderWindow(const char* title, int width, int height, int bits, bool f
     AppWindow.windowHandle = createWindow(windowClassName, title, style, 0, 0,
                                           outer.right - outer.left, outer.bottom - outer.top,
                                           AppWindow.instance);
-    if (!AppWindow.windowHandle) return failCreation("Window Creation Error.");
+    if (!AppWindow.windowHandle)
+        return failCreation("Window Creation Error.", "cannot create the window");
 
     AppWindow.deviceContext = getDeviceContext(AppWindow.windowHandle);
-    if (!AppWindow.deviceContext) return failCreation("Can't Create A GL Device Context.");
+    if (!AppWindow.deviceContext)
+        return failCreation("Can't Create A GL Device Context.",
+                            "cannot get the window's drawing surface");
 
     pixelFormatRequest.colourBits = bits;
     int format = choosePixelFormat(AppWindow.deviceContext, pixelFormatRequest);
-    if (format == 0) return failCreation("Can't Find A Suitable PixelFormat.");
+    if (format == 0)
+        return failCreation("Can't Find A Suitable PixelFormat.", "no suitable OpenGL pixel format");
     if (!setPixelFormat(AppWindow.deviceContext, format, pixelFormatRequest))
-        return failCreation("Can't Set The PixelFormat.");
+        return failCreation("Can't Set The PixelFormat.", "cannot set the OpenGL pixel format");
 
     AppWindow.renderContext = createRenderContext(AppWindow.deviceContext);
-    if (!AppWindow.renderContext) return failCreation("Can't Create A GL Rendering Context.");
+    if (!AppWindow.renderContext)
+        return failCreation("Can't Create A GL Rendering Context.", "cannot create the OpenGL context");
     if (!makeContextCurrent(AppWindow.deviceContext, AppWindow.renderContext))
-        return failCreation("Can't Activate The GL Rendering Context.");
+        return failCreation("Can't Activate The GL Rendering Context.",
+                            "cannot make the OpenGL context current");
 
     showWindow(AppWindow.windowHandle);
     bringWindowToFront(AppWindow.windowHandle);
@@ -98,7 +118,8 @@ bool openRenderWindow(const char* title, int width, int height, int bits, bool f
     // The requested size, not a measured one: a size event follows if they differ.
     resizeViewport(width, height);
 
-    if (!resetScene()) return failCreation("Initialization Failed.");
+    // The picture's loader has told the terminal what it could not read.
+    if (!resetScene()) return failCreation("Initialization Failed.", nullptr);
     return true;
 }
 
@@ -108,24 +129,28 @@ void closeRenderWindow() {
         showCursor();
     }
     if (AppWindow.renderContext) {
-        if (!makeNoContextCurrent()) reportShutdownError("Release Of DC And RC Failed.");
+        if (!makeNoContextCurrent())
+            reportShutdownError("Release Of DC And RC Failed.", "cannot release the OpenGL context");
         if (!deleteRenderContext(AppWindow.renderContext))
-            reportShutdownError("Release Rendering Context Failed.");
+            reportShutdownError("Release Rendering Context Failed.",
+                                "cannot delete the OpenGL context");
         AppWindow.renderContext = nullptr;
         // Display lists died with the context; the next one compiles its own.
         forgetContextObjects();
     }
     if (AppWindow.deviceContext) {
         if (!releaseDeviceContext(AppWindow.windowHandle, AppWindow.deviceContext))
-            reportShutdownError("Release Device Context Failed.");
+            reportShutdownError("Release Device Context Failed.",
+                                "cannot release the window's drawing surface");
         AppWindow.deviceContext = nullptr;
     }
     if (AppWindow.windowHandle) {
-        if (!destroyWindow(AppWindow.windowHandle)) reportShutdownError("Could Not Release hWnd.");
+        if (!destroyWindow(AppWindow.windowHandle))
+            reportShutdownError("Could Not Release hWnd.", "cannot destroy the window");
         AppWindow.windowHandle = nullptr;
     }
     if (!unregisterWindowClass(windowClassName, AppWindow.instance)) {
-        reportShutdownError("Could Not Unregister Class.");
+        reportShutdownError("Could Not Unregister Class.", "cannot unregister the window class");
         AppWindow.instance = nullptr;
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +33,18 @@ static void showOpenFailure(const char* path) {
     char shortText[512];
     std::snprintf(shortText, sizeof shortText, format, path);
     showReaderMessage(shortText);
+}
+
+// Beside the box, the terminal's line: "cannot read PATH: why".
+static void reportUnreadable(const char* path, const char* why) {
+    char what[4200];
+    std::snprintf(what, sizeof what, "cannot read %s", path);
+    reportFailure(what, why);
+}
+
+// Why a file that is there is still no file to read.
+static const char* notAFile(const struct stat& status) {
+    return S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
 }
 
 // One pread, repeated only when a signal interrupts it.
@@ -62,17 +75,28 @@ RgbImage* readDibFile(const char* path) {
     // O_NONBLOCK: a FIFO in the picture's place must not hang the program; it
     // then fails below like anything else that is not a regular file.
     int file = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+    const char* why = std::strerror(path ? errno : ENOENT);
     struct stat status;
     unsigned char head[dibHeadBytes];
     uint64_t fileSize = 0;
     size_t headSize = 0;
-    // An empty file fails here like a missing one.
-    bool opened = file >= 0 && fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
-                  status.st_size > 0;
+    bool opened = false;
+    if (file >= 0) {
+        if (fstat(file, &status) != 0)
+            why = std::strerror(errno);
+        else if (!S_ISREG(status.st_mode))
+            why = notAFile(status);
+        else if (status.st_size == 0)  // fails like a missing file
+            why = "the file is empty";
+        else
+            opened = true;
+    }
+    const char* const cut = "the file was cut while it was read";
     if (opened) {
         fileSize = (uint64_t)status.st_size;
         headSize = fileSize < dibHeadBytes ? (size_t)fileSize : dibHeadBytes;
         opened = readFileBytes(file, head, headSize, 0);
+        why = cut;
     }
 
     RgbImage* image = nullptr;
@@ -93,12 +117,19 @@ RgbImage* readDibFile(const char* path) {
             freeRgbImage(image);
             image = nullptr;
             opened = false;
+            why = cut;
         }
     }
-    if (opened && error != dibErrorNone) showReaderMessage(dibErrorMessage(error));
+    if (opened && error != dibErrorNone) {
+        reportUnreadable(path, dibErrorMessage(error));
+        showReaderMessage(dibErrorMessage(error));
+    }
     std::free(buffer);
     if (file >= 0) close(file);
-    if (!opened) showOpenFailure(path ? path : "");
+    if (!opened) {
+        reportUnreadable(path ? path : "", why);
+        showOpenFailure(path ? path : "");
+    }
     return image;
 }
 
@@ -106,11 +137,21 @@ RgbImage* loadBitmapFile(const char* path) {
     if (!path) return nullptr;
     // Only a test that a readable file is there; the reader opens it again itself.
     // Anything but a regular file counts as missing: opening a FIFO would wait for
-    // a writer, and a device is no picture.
+    // a writer, and a device is no picture. No box, but the terminal is told.
     struct stat status;
-    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
+    if (stat(path, &status) != 0) {
+        reportUnreadable(path, std::strerror(errno));
+        return nullptr;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reportUnreadable(path, notAFile(status));
+        return nullptr;
+    }
     const int probe = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (probe < 0) return nullptr;
+    if (probe < 0) {
+        reportUnreadable(path, std::strerror(errno));
+        return nullptr;
+    }
     close(probe);
     return readDibFile(path);
 }

@@ -36,6 +36,13 @@ MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* c
 // The window of ours that has the keyboard focus now; null when none has it.
 WindowHandle windowWithKeyboardFocus();
 
+// Beside a box, one line for a terminal user: "clothsim: what: why" on stderr
+// ("clothsim: why" when what is empty).
+void reportFailure(const char* what, const char* why);
+// Why the last operation of the window system failed, in its own words; names
+// the display when there is none to be had.
+const char* windowSystemError();
+
 // --- Events ---------------------------------------------------------------
 
 // The messages the handler tells apart. Parameters are packed as on Win32, so

@@ -57,32 +57,55 @@ static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event);
 
 ModuleHandle programModule() { return &programModuleRecord; }
 
-bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle) {
-    if (classRegistered) return false;
-    // Started once and kept for the whole run: starting it again for every new
-    // window (F1) reconnects to the display each time, and SDL may then settle
-    // on another video driver without a word.
-    if (!videoStarted) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        // Left to choose, SDL falls back to drivers that show nothing: the
-        // program would run with no window and no way to end it.
-        const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-        const char* driver = SDL_GetCurrentVideoDriver();
-        bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 ||
-                                    SDL_strcmp(driver, "dummy") == 0 ||
-                                    SDL_strcmp(driver, "evdev") == 0);
-        if (invisible && (!asked || !*asked)) {
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            return false;
-        }
-        videoStarted = true;
-        SDL_DisableScreenSaver();  // also keeps the monitor from powering down
-        SDL_StopTextInput();       // only key codes are wanted, no text events
-        if (driver && SDL_strcmp(driver, "x11") == 0) {
-            SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-            SDL_SetEventFilter(filterMadeUpKeys, nullptr);
-        }
+// Starts SDL's video once for the whole run: starting it again for every new
+// window (F1) reconnects to the display each time, and SDL may then settle on
+// another video driver without a word. False, with the reason set, when there is
+// no display to be had.
+static bool startVideo() {
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    const char* x = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const bool chosen = asked && *asked, haveX = x && *x, haveWayland = wayland && *wayland;
+    if (!chosen && !haveX && !haveWayland) {
+        SDL_SetError("no display (DISPLAY is not set)");
+        return false;
     }
+    // Only X is named: trying Wayland as well would only add libwayland's complaints.
+    if (!chosen && !haveWayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        char reason[256];
+        SDL_strlcpy(reason, SDL_GetError(), sizeof reason);
+        if (chosen || !haveX || haveWayland)
+            SDL_SetError("no display (%s)", reason);
+        else
+            SDL_SetError("cannot open display %s (%s)", x, reason);
+        return false;
+    }
+    // Left to choose, SDL falls back to drivers that show nothing: the program
+    // would run with no window and no way to end it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!chosen && driver &&
+        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+         SDL_strcmp(driver, "evdev") == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display (SDL found only its %s driver, which shows nothing)", driver);
+        return false;
+    }
+    SDL_DisableScreenSaver();  // also keeps the monitor from powering down
+    SDL_StopTextInput();       // only key codes are wanted, no text events
+    if (driver && SDL_strcmp(driver, "x11") == 0) {
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+        SDL_SetEventFilter(filterMadeUpKeys, nullptr);
+    }
+    return true;
+}
+
+bool registerWindowClass(const char*, WindowMessageHandler handler, ModuleHandle) {
+    if (classRegistered) {
+        SDL_SetError("the window class is registered already");
+        return false;
+    }
+    if (!videoStarted && !(videoStarted = startVideo())) return false;
     classRegistered = true;
     classHandler = handler;
     return true;
@@ -225,20 +248,25 @@ void presentFrame(DeviceContextHandle deviceContext) {
     if (deviceContext) SDL_GL_SwapWindow(deviceContext->window->window);
 }
 
+// Displays no longer offer 16 bits a pixel, a Windows notion: the mode of the
+// size asked for whose depth is nearest to the one asked for will do.
 bool changeDisplayMode(int width, int height, int bitsPerPixel) {
     if (!classRegistered) return false;
-    int count = SDL_GetNumDisplayModes(0);
-    for (int m = 0; m < count; ++m) {
+    int nearest = -1;
+    for (int m = 0; m < SDL_GetNumDisplayModes(0); ++m) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, m, &mode) != 0) continue;
-        if (mode.w == width && mode.h == height &&
-            (int)SDL_BITSPERPIXEL(mode.format) == bitsPerPixel) {
-            wantedDisplayMode = mode;
-            displayModeWanted = true;
-            return true;
-        }
+        if (SDL_GetDisplayMode(0, m, &mode) != 0 || mode.w != width || mode.h != height) continue;
+        int distance = SDL_abs((int)SDL_BITSPERPIXEL(mode.format) - bitsPerPixel);
+        if (nearest >= 0 && distance >= nearest) continue;
+        nearest = distance;
+        wantedDisplayMode = mode;
     }
-    return false;
+    if (nearest < 0) {
+        SDL_SetError("the display offers no %d x %d mode", width, height);
+        return false;
+    }
+    displayModeWanted = true;
+    return true;
 }
 
 void restoreDisplayMode() {
@@ -410,6 +438,13 @@ void postQuitEvent(int exitCode) {
 }
 
 // --- Message boxes -----------------------------------------------------------
+
+void reportFailure(const char* what, const char* why) {
+    std::fprintf(stderr, "clothsim: %s%s%s\n", what, *what ? ": " : "", why);
+    std::fflush(stderr);
+}
+
+const char* windowSystemError() { return SDL_GetError(); }
 
 WindowHandle windowWithKeyboardFocus() {
     // SDL learns of focus changes only while pumping; pumping queues events and

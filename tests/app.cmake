@@ -25,8 +25,14 @@ add_test(NAME xvfb_start COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TES
 add_test(NAME xvfb_stop COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-stop.sh ${TEST_X_STATE})
 set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP Xvfb)
 set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP Xvfb)
-set(x_test_properties TIMEOUT 120 FIXTURES_REQUIRED Xvfb RESOURCE_LOCK x_input LABELS x11)
-set(x_environment "CLOTHSIM_TEST_X=${TEST_X_STATE};SDL_VIDEODRIVER=x11")
+# A second server, whose only display mode is 640 x 480: full screen switches there.
+add_test(NAME xvfb_640_start COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TEST_X_STATE}-640 640x480x24)
+add_test(NAME xvfb_640_stop COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-stop.sh ${TEST_X_STATE}-640)
+set_tests_properties(xvfb_640_start PROPERTIES FIXTURES_SETUP Xvfb)
+set_tests_properties(xvfb_640_stop PROPERTIES FIXTURES_CLEANUP Xvfb)
+# One value each: gtest_discover_tests splits a list into separate arguments.
+set(x_test_properties TIMEOUT 120 FIXTURES_REQUIRED Xvfb RESOURCE_LOCK x_input LABELS x11
+    ENVIRONMENT CLOTHSIM_TEST_X=${TEST_X_STATE})
 
 find_package(X11 QUIET COMPONENTS xcb xcb_xtest)
 find_library(XCB_DAMAGE_LIBRARY xcb-damage)
@@ -46,7 +52,7 @@ target_link_libraries(window_driver PUBLIC X11::X11 X11::xcb X11::xcb_xtest ${XC
 add_executable(render_window_gl_tests render_window_gl_test.cpp)
 target_link_libraries(render_window_gl_tests PRIVATE app window_system_sdl window_driver GTest::gtest_main)
 gtest_discover_tests(render_window_gl_tests
-  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties} ENVIRONMENT "${x_environment}")
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties})
 
 # Message boxes of the shipped program are logged by a preloaded stand-in, so
 # the check is exact and nothing waits for a click.
@@ -65,12 +71,7 @@ target_link_libraries(app_e2e_tests PRIVATE app window_system_sdl window_driver 
 target_compile_definitions(app_e2e_tests PRIVATE
   CLOTHSIM_PATH="$<TARGET_FILE:clothsim>" PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   MESSAGE_BOX_LOGGER_PATH="$<TARGET_FILE:message_box_logger>"
-  CMAKE_COMMAND="${CMAKE_COMMAND}" BUILD_DIR="${CMAKE_BINARY_DIR}")
+  CMAKE_COMMAND="${CMAKE_COMMAND}" BUILD_DIR="${CMAKE_BINARY_DIR}" CLOTHSIM_VERSION="${PROJECT_VERSION}")
 add_dependencies(app_e2e_tests clothsim message_box_logger)
 gtest_discover_tests(app_e2e_tests
-  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties} ENVIRONMENT "${x_environment}")
-
-add_test(NAME clothsim_without_display
-  COMMAND ${PROJECT_SOURCE_DIR}/tests/clothsim-no-display.sh $<TARGET_FILE:clothsim>
-  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
-set_tests_properties(clothsim_without_display PROPERTIES TIMEOUT 30)
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties})

@@ -22,6 +22,7 @@ std::vector<MessageButtons> fakeMessageButtons;
 std::vector<WindowHandle> fakeMessageOwners;
 WindowHandle fakeFocusWindow;
 MessageAnswer fakeAnswer = messageAnswerYes;
+std::vector<std::string> fakeReports;
 std::string fakeFailingOperation;
 std::deque<WindowEvent> fakeEvents;
 std::function<void(int)> fakeBeforePoll;
@@ -57,6 +58,7 @@ void resetFakeWindowSystem() {
     fakeMessageOwners.clear();
     fakeFocusWindow = nullptr;
     fakeAnswer = messageAnswerYes;
+    fakeReports.clear();
     fakeFailingOperation.clear();
     fakeEvents.clear();
     fakeBeforePoll = nullptr;
@@ -104,6 +106,16 @@ MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* c
 }
 
 WindowHandle windowWithKeyboardFocus() { return fakeFocusWindow; }
+
+void reportFailure(const char* what, const char* why) {
+    fakeReports.push_back(std::string(what) + ": " + why);
+}
+
+const char* windowSystemError() {
+    static std::string error;
+    error = fakeFailingOperation + " failed";
+    return error.c_str();
+}
 
 bool takeEvent(WindowEvent* event) {
     fakeCalls.push_back("takeEvent");

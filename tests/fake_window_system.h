@@ -21,6 +21,7 @@ extern std::vector<MessageButtons> fakeMessageButtons;
 extern std::vector<WindowHandle> fakeMessageOwners;
 extern WindowHandle fakeFocusWindow;             // what windowWithKeyboardFocus answers
 extern MessageAnswer fakeAnswer;                 // what a Yes/No box answers
+extern std::vector<std::string> fakeReports;     // reportFailure's lines, "what: why"
 
 // The operation (by its name in fakeCalls) that fails every time it is called.
 extern std::string fakeFailingOperation;

@@ -354,22 +354,25 @@ TEST_F(MainLoop, F1KeepsTheFullscreenChoice) {
     EXPECT_EQ(fakeWindowRequest.style, windowStylePopup);
 }
 
-TEST_F(MainLoop, FailedRecreationEndsAtOnceWithStatusZero) {
+// A failure reported in its box is not a success: a script must tell it from one.
+TEST_F(MainLoop, FailedRecreationEndsAtOnceWithStatusOne) {
     int status = runLoop([](int poll) {
         if (poll == 1) {
             KeyState[keyF1] = 1;
             fakeFailingOperation = "createRenderContext";
         }
     });
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(status, 1);
     EXPECT_EQ(fakeMessages, (Messages{{"ERROR", "Can't Create A GL Rendering Context."}}));
+    // and the terminal is told why, in the window system's words
+    EXPECT_EQ(fakeReports, std::vector<std::string>{"cannot create the OpenGL context: createRenderContext failed"});
     EXPECT_EQ(fakeCallCount("takeEvent"), 2);
     EXPECT_EQ(fakeCalls.back(), "showMessageBox");
 }
 
-TEST_F(MainLoop, NoWindowAtStartEndsWithStatusZero) {
+TEST_F(MainLoop, NoWindowAtStartEndsWithStatusOne) {
     fakeFailingOperation = "createWindow";
-    EXPECT_EQ(runLoop(nullptr), 0);
+    EXPECT_EQ(runLoop(nullptr), 1);
     EXPECT_EQ(fakeCallCount("takeEvent"), 0);
     EXPECT_EQ(fakeMessages, (Messages{{"ERROR", "Window Creation Error."}}));
 }

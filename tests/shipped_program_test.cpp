@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <set>
@@ -22,7 +23,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(useTestDisplay()); }
 
     // The program started from the repository, so that Data/foulard.bmp is found.
-    static pid_t start() { return startProgram({{CLOTHSIM_PATH}, {}, PROJECT_SOURCE_DIR}); }
+    static pid_t start() { return startProgram({{CLOTHSIM_PATH}, {}, PROJECT_SOURCE_DIR, ""}); }
 };
 
 std::string fileText(const std::string& path) {
@@ -45,6 +46,40 @@ size_t coloursOfTheCloth(const Screenshot& shot) {
 }
 
 }  // namespace
+
+// The options, and a start with no display to be had: what each prints and its
+// exit status. Run without a display, so a window it tried to open would show
+// as "no display" on stderr and status 1.
+TEST(CommandLine, OptionsAndNoDisplay) {
+    const std::string usage = "Usage: clothsim [--fullscreen]\n       clothsim --help | --version\n";
+    struct Case {
+        std::string arguments, display;
+        int status;
+        std::string out, err;  // out: how stdout starts
+        std::string mentions;  // somewhere in stdout
+    } cases[] = {
+        {"--help", "", 0, usage + "\nA cloth falls", "", "/Data/foulard.bmp."},
+        {"--version", "", 0, "clothsim " CLOTHSIM_VERSION "\n", "", ""},
+        {"--fullscreen --frobnicate", "", 2, "", "clothsim: unknown option '--frobnicate'\n" + usage, ""},
+        {"", "", 1, "", "clothsim: no display (DISPLAY is not set)\nERROR: Failed To Register The Window Class.\n", ""},
+        {"", ":4242", 1, "", "clothsim: cannot open display :4242 (", ""},
+    };
+    const std::string out = testing::TempDir() + "clothsim.out", err = testing::TempDir() + "clothsim.err";
+    for (const Case& c : cases) {
+        SCOPED_TRACE("clothsim " + c.arguments + (c.display.empty() ? "" : " on " + c.display));
+        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
+                              (c.display.empty() ? "" : "DISPLAY=" + c.display + " ") + CLOTHSIM_PATH " " +
+                              c.arguments + " >" + out + " 2>" + err;
+        int status = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status);
+        std::string printed = fileText(out), written = fileText(err);
+        EXPECT_EQ(printed.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(printed.empty(), c.out.empty());
+        EXPECT_NE(printed.find(c.mentions), std::string::npos);
+        // the whole of stderr, or how it starts where SDL adds its reason
+        EXPECT_EQ(c.display.empty() ? written : written.substr(0, c.err.size()), c.err);
+    }
+}
 
 TEST_F(ShippedProgram, EveryF1ReopensTheWindowAndEscapeEndsWithStatusZero) {
     pid_t program = start();
@@ -80,26 +115,96 @@ TEST_F(ShippedProgram, HeldKeyKeepsActingThroughItsRepeatsAndStopsWhenReleased) 
     EXPECT_EQ(waitForExit(program), 0);
 }
 
-// No picture where it is looked for, or a FIFO nobody writes to in its place:
-// one box, at once. The boxes are logged by a preloaded stand-in, so nothing
-// waits for a click.
+// No picture where it is looked for, a FIFO nobody writes to or a folder in its
+// place: one box, at once; the terminal is told which file and why, and the
+// status says it failed. The boxes are logged by a preloaded stand-in, so
+// nothing waits for a click.
 TEST_F(ShippedProgram, WithoutItsPictureOnlyInitializationFailedIsShown) {
-    for (bool fifo : {false, true}) {
-        SCOPED_TRACE(fifo ? "FIFO" : "missing");
-        std::string directory = scratchDirectory();
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing", "No such file or directory"}, {"fifo", "not a regular file"}, {"folder", "Is a directory"}};
+    for (auto [what, why] : cases) {
+        SCOPED_TRACE(what);
+        std::string directory = scratchDirectory(), picture = directory + "/Data/foulard.bmp";
         ASSERT_NE(directory, "");
-        if (fifo) {
-            ASSERT_EQ(mkdir((directory + "/Data").c_str(), 0755), 0);
-            ASSERT_EQ(mkfifo((directory + "/Data/foulard.bmp").c_str(), 0644), 0);
+        ASSERT_EQ(mkdir((directory + "/Data").c_str(), 0755), 0);
+        if (what == std::string("fifo")) {
+            ASSERT_EQ(mkfifo(picture.c_str(), 0644), 0);
         }
-        std::string log = directory + "/boxes.log";
+        if (what == std::string("folder")) {
+            ASSERT_EQ(mkdir(picture.c_str(), 0755), 0);
+        }
+        std::string log = directory + "/boxes.log", err = directory + "/stderr";
         pid_t program = startProgram({{CLOTHSIM_PATH},
                                       {"LD_PRELOAD=" MESSAGE_BOX_LOGGER_PATH, "MESSAGE_BOX_LOG=" + log},
-                                      directory});
-        EXPECT_EQ(waitForExit(program), 0);
+                                      directory, err});
+        EXPECT_EQ(waitForExit(program), 1);
         EXPECT_EQ(fileText(log), "ERROR\tInitialization Failed.\n");
+        EXPECT_EQ(fileText(err), std::string("clothsim: cannot read Data/foulard.bmp: ") + why + "\n");
         std::system(("rm -rf " + directory).c_str());
     }
+}
+
+// --fullscreen through the real SDL layer. The test server's only mode is its
+// 1024 x 768, so the question comes: Yes goes on in a window, No ends.
+TEST_F(ShippedProgram, FullScreenRefusedAsksWhetherToGoOnInAWindow) {
+    for (std::string answer : {"Yes", "No"}) {
+        SCOPED_TRACE(answer);
+        std::string directory = scratchDirectory(), log = directory + "/boxes.log";
+        pid_t program = startProgram({{CLOTHSIM_PATH, "--fullscreen"},
+                                      {"LD_PRELOAD=" MESSAGE_BOX_LOGGER_PATH, "MESSAGE_BOX_LOG=" + log,
+                                       "MESSAGE_BOX_ANSWER=" + answer},
+                                      PROJECT_SOURCE_DIR, directory + "/stderr"});
+        std::string boxes = "Tarv GL\tThe Requested Fullscreen Mode Is Not Supported By\n"
+                            "Your Video Card. Use Windowed Mode Instead?\n";
+        if (answer == "Yes") {
+            WindowDriver user;
+            XWindowId window = user.waitForWindow(title, program);
+            int x = 0, y = 0, width = 0, height = 0;
+            EXPECT_TRUE(user.clientSize(window, &width, &height) && user.rootPosition(window, &x, &y));
+            EXPECT_EQ(width, 640);
+            EXPECT_EQ(height, 480);
+            EXPECT_GT(y, 0);  // under the window manager's title bar: not a full-screen popup
+            if (user.waitForFocus(window)) user.pressKeyUntilGone(window, "Escape");
+            EXPECT_EQ(user.failure(), "");
+            EXPECT_EQ(waitForExit(program), 0);
+        } else {
+            EXPECT_EQ(waitForExit(program), 1);
+            boxes += "ERROR\tProgram Will Now Close.\n";
+        }
+        EXPECT_EQ(fileText(log), boxes);
+        EXPECT_EQ(fileText(directory + "/stderr"),
+                  "clothsim: cannot switch the display to 640 x 480: the display offers no 640 x 480 mode\n");
+        std::system(("rm -rf " + directory).c_str());
+    }
+}
+
+// On a server whose one mode is 640 x 480 the switch succeeds: no question, a
+// window over the whole screen, and the same after F1; nothing on stderr.
+TEST_F(ShippedProgram, FullScreenWhereTheDisplayCanSwitch) {
+    const std::string display = testDisplay(true), directory = scratchDirectory();
+    ASSERT_NE(display, "");
+    pid_t program = startProgram({{CLOTHSIM_PATH, "--fullscreen"},
+                                  {"DISPLAY=" + display, "LD_PRELOAD=" MESSAGE_BOX_LOGGER_PATH,
+                                   "MESSAGE_BOX_LOG=" + directory + "/boxes.log"},
+                                  PROJECT_SOURCE_DIR, directory + "/stderr"});
+    WindowDriver user(display.c_str());
+    XWindowId window = user.waitForWindow(title, program);
+    for (int opened = 1; opened <= 2 && window && user.waitForFocus(window); ++opened) {
+        SCOPED_TRACE(opened == 1 ? "at the start" : "after F1");
+        int x = -1, y = -1, width = 0, height = 0;
+        EXPECT_TRUE(user.clientSize(window, &width, &height) && user.rootPosition(window, &x, &y));
+        EXPECT_EQ(x, 0);
+        EXPECT_EQ(y, 0);
+        EXPECT_EQ(width, 640);
+        EXPECT_EQ(height, 480);
+        if (opened == 1 && user.pressKeyUntilGone(window, "F1")) window = user.waitForWindow(title, program, window);
+    }
+    if (window) user.pressKeyUntilGone(window, "Escape");
+    EXPECT_EQ(user.failure(), "");
+    EXPECT_EQ(waitForExit(program), 0);
+    EXPECT_EQ(fileText(directory + "/boxes.log"), "");
+    EXPECT_EQ(fileText(directory + "/stderr"), "");
+    std::system(("rm -rf " + directory).c_str());
 }
 
 // Installed into a scratch prefix and started from elsewhere, the command finds
@@ -117,7 +222,7 @@ TEST_F(ShippedProgram, InstalledCommandShowsThePictureFromAnyDirectory) {
     std::string log = scratch + "/boxes.log";
     pid_t program = startProgram({{prefix + "/bin/clothsim"},
                                   {"LD_PRELOAD=" MESSAGE_BOX_LOGGER_PATH, "MESSAGE_BOX_LOG=" + log},
-                                  scratch});
+                                  scratch, ""});
     WindowDriver user;
     XWindowId window = user.waitForWindow(title, program);
     // By then the cloth has fallen over the upper third: about 18,000 colours

@@ -42,14 +42,20 @@ std::unique_ptr<Reply, void (*)(void*)> owned(Reply* reply) {
 
 }  // namespace
 
-bool useTestDisplay() {
+std::string testDisplay(bool only640x480) {
     const char* state = std::getenv("CLOTHSIM_TEST_X");
     std::string name;
-    if (state) std::ifstream(std::string(state) + "/display") >> name;
-    return !name.empty() && setenv("DISPLAY", name.c_str(), 1) == 0;
+    if (state) std::ifstream(state + std::string(only640x480 ? "-640" : "") + "/display") >> name;
+    return name;
 }
 
-WindowDriver::WindowDriver() : connection(xcb_connect(nullptr, nullptr)) {
+bool useTestDisplay() {
+    std::string name = testDisplay();
+    unsetenv("WAYLAND_DISPLAY");
+    return !name.empty() && setenv("DISPLAY", name.c_str(), 1) == 0 && setenv("SDL_VIDEODRIVER", "x11", 1) == 0;
+}
+
+WindowDriver::WindowDriver(const char* display) : connection(xcb_connect(display, nullptr)) {
     if (xcb_connection_has_error(connection)) {
         fail("cannot open the display");
         return;
@@ -260,9 +266,15 @@ void WindowDriver::setKeyRepeat(bool on, const char* key) {
     sync();
 }
 
+bool WindowDriver::rootPosition(XWindowId window, int* x, int* y) {
+    auto at = ASK(xcb_translate_coordinates, connection, window, root, 0, 0);
+    if (at) *x = at->dst_x, *y = at->dst_y;
+    return at != nullptr;
+}
+
 void WindowDriver::movePointer(XWindowId window, int x, int y) {
-    auto at = ASK(xcb_translate_coordinates, connection, window, root, (int16_t)x, (int16_t)y);
-    if (at) fakeInput(XCB_MOTION_NOTIFY, 0, at->dst_x, at->dst_y);
+    int left = 0, top = 0;
+    if (rootPosition(window, &left, &top)) fakeInput(XCB_MOTION_NOTIFY, 0, left + x, top + y);
 }
 
 void WindowDriver::pressButton(bool down) {
@@ -319,6 +331,7 @@ pid_t startProgram(const ProgramStart& start) {
     pid_t pid = fork();
     if (pid != 0) return pid;
     for (const std::string& variable : start.environment) putenv(strdup(variable.c_str()));
+    if (!start.stderrFile.empty() && !freopen(start.stderrFile.c_str(), "w", stderr)) _exit(127);
     std::vector<char*> arguments;
     for (const std::string& argument : start.arguments) arguments.push_back((char*)argument.c_str());
     arguments.push_back(nullptr);

@@ -13,8 +13,11 @@
 #include <string>
 #include <vector>
 
-// Points DISPLAY at the server this test run started, whose fixture writes it to
-// $CLOTHSIM_TEST_X/display. False when there is none.
+// The display of the X server this test run started, whose fixture writes it to
+// $CLOTHSIM_TEST_X/display, or of the one whose only mode is 640 x 480 (in
+// $CLOTHSIM_TEST_X-640). "" when there is none.
+std::string testDisplay(bool only640x480 = false);
+// Points DISPLAY at the first and SDL at X; false when there is none.
 bool useTestDisplay();
 
 using XWindowId = uint32_t;
@@ -29,7 +32,7 @@ struct Screenshot {
 
 class WindowDriver {
 public:
-    WindowDriver();
+    explicit WindowDriver(const char* display = nullptr);  // null: DISPLAY
     ~WindowDriver();
 
     // Why the first step that gave up gave up; empty while all went well.
@@ -61,6 +64,7 @@ public:
 
     Screenshot screenshot(XWindowId window);
     bool clientSize(XWindowId window, int* width, int* height);
+    bool rootPosition(XWindowId window, int* x, int* y);  // of the client area's corner
     std::vector<uint32_t> cardinals(XWindowId window, const char* property);
     void sendCloseRequest(XWindowId window);  // as the title bar's close button does
     void maximise(XWindowId window);          // asks the window manager
@@ -91,11 +95,13 @@ private:
 };
 
 // A program started in the background with its arguments (the path first),
-// additions to the environment (NAME=value) and working directory ("": ours).
+// additions to the environment (NAME=value), working directory and a file for
+// its stderr ("": ours).
 struct ProgramStart {
     std::vector<std::string> arguments;
     std::vector<std::string> environment;
     std::string directory;
+    std::string stderrFile;
 };
 pid_t startProgram(const ProgramStart& start);
 // The exit status; -1 when a signal ended it, or it was killed at the deadline.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Starts this test run's own X server on a display nobody uses, with openbox on
 # it so that resizing, maximising and focus behave as on a desktop, and writes
-# the display (":N") to $1/display, where the tests read it. It never uses a
-# server it did not start. Both stop with xvfb-stop.sh, or with the ctest that
-# started them if that ends first.
+# the display (":N") to $1/display, where the tests read it. $2: the screen,
+# 1024x768x24 unless given; its size is the server's only display mode. It never
+# uses a server it did not start. Both stop with xvfb-stop.sh, or with the ctest
+# that started them if that ends first.
 set -u
 state=$1
+screen=${2:-1024x768x24}
 rm -rf "$state" && mkdir -p "$state" || exit 1
 log() { echo "$1; see $state" >&2; exit 1; }
 # Until the deadline, or until the server has died.
@@ -21,7 +23,7 @@ wait_for() {
 # -displayfd: the server picks a free display and writes its number once it is
 # ready. -noreset: a server resetting as its last client leaves refuses the next.
 # Its output must not reach ctest, or ctest waits for it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
   3>"$state/number" </dev/null >"$state/xvfb.log" 2>&1 &
 echo $! >"$state/xvfb.pid"
 wait_for grep -q '^[0-9]' "$state/number" || log "Xvfb did not start"
