@@ -18,9 +18,16 @@
 #include "platform/window_system.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <cstdio>
 #include <cstring>
+
+// CLOTHSIM_X11_NONE builds the layer as if SDL had no X11 support.
+#if defined(SDL_VIDEO_DRIVER_X11) && !defined(CLOTHSIM_X11_NONE)
+#define CLOTHSIM_X11 1
+#include <SDL_syswm.h>
+#else
+#define CLOTHSIM_X11 0
+#endif
 
 #include "platform/key_codes.h"
 
@@ -54,6 +61,7 @@ static bool glLibraryLoaded;
 static SDL_DisplayMode wantedDisplayMode;
 
 static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event);
+static bool destroyingWindow;  // the key-ups SDL sends meanwhile are made up
 
 ModuleHandle programModule() { return &programModuleRecord; }
 
@@ -72,6 +80,13 @@ static bool startVideo() {
     }
     // Only X is named: trying Wayland as well would only add libwayland's complaints.
     if (!chosen && !haveWayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // Before 2.28.5 SDL's Wayland windows leave their libdecor frame behind when
+    // destroyed, and its next configure event (after F1, say) crashes in SDL.
+    // Without libdecor the window has the compositor's decorations, or none.
+    SDL_version linked;
+    SDL_GetVersion(&linked);
+    if (SDL_VERSIONNUM(linked.major, linked.minor, linked.patch) < SDL_VERSIONNUM(2, 28, 5))
+        SDL_SetHintWithPriority("SDL_VIDEO_WAYLAND_ALLOW_LIBDECOR", "0", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         char reason[256];
         SDL_strlcpy(reason, SDL_GetError(), sizeof reason);
@@ -93,10 +108,10 @@ static bool startVideo() {
     }
     SDL_DisableScreenSaver();  // also keeps the monitor from powering down
     SDL_StopTextInput();       // only key codes are wanted, no text events
-    if (driver && SDL_strcmp(driver, "x11") == 0) {
-        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-        SDL_SetEventFilter(filterMadeUpKeys, nullptr);
-    }
+#if CLOTHSIM_X11
+    if (driver && SDL_strcmp(driver, "x11") == 0) SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#endif
+    SDL_SetEventFilter(filterMadeUpKeys, nullptr);
     return true;
 }
 
@@ -145,7 +160,9 @@ WindowHandle createWindow(const char*, const char* title, WindowStyle style, int
 
 bool destroyWindow(WindowHandle window) {
     if (!window || window != currentWindow) return false;
+    destroyingWindow = true;
     SDL_DestroyWindow(window->window);
+    destroyingWindow = false;
     *window = PlatformWindow{};
     currentWindow = nullptr;
     return true;
@@ -285,39 +302,79 @@ void showCursor() { SDL_ShowCursor(SDL_ENABLE); }
 // every key it holds down, and it later drops the real release of such a key:
 // to SDL it is up already. On Windows neither happens: a window without the
 // keyboard gets no key-up, and the real release reaches whichever window has
-// the keyboard then.
-// Under X each real key event is an X event first, and an event filter sees
-// SDL queue them in order: an X key event, then the SDL key event made from
-// it, with nothing between. So an SDL key event is passed on only right after
-// its X event, and an X release that SDL is about to drop is kept in the queue
-// and stands for the key-up itself, its key known from an earlier press of the
-// same X key code. Other video drivers pass every key event on.
+// the keyboard then. So made-up key-ups are not passed on, and the real
+// release is brought back.
+// Under X each real key event is an X event first, and SDL queues the two in
+// order, with nothing between. Once that order has been seen, an SDL key-up
+// with no X release right before it is made up, and an X release that SDL is
+// about to drop stands for the key-up itself, its key known from the last press
+// of the same X key code. Until the order has been seen, nothing is dropped.
+// Without X (Wayland), the key-ups SDL sends while destroyWindow destroys a
+// window, or queues right before a focus loss, are made up; their keys are put
+// back down in SDL's own state, where the real release finds them. All but the
+// last key pressed: that one ended the window (F1) and is let go at once, often
+// before a new window has the keyboard, and SDL would swallow its next press.
+static bool xOrderSeen;
+static SDL_Scancode lastPressed;
+#if CLOTHSIM_X11
 static SDL_Keysym keyOfXKeyCode[256];  // from each X key code's last press
 static int xKeyEventJustQueued;        // KeyPress or KeyRelease, 0 after anything else
 static unsigned xKeyCodeJustQueued;
 
-static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event) {
+// 1 or 0: pass the event on or drop it; -1: no X matter.
+static int filterXKeys(SDL_Event* event) {
     int justQueued = xKeyEventJustQueued;
     xKeyEventJustQueued = 0;
     if (event->type == SDL_SYSWMEVENT) {
-        const XEvent& x = event->syswm.msg->msg.x11.event;
+        const SDL_SysWMmsg* message = event->syswm.msg;
+        if (!message || message->subsystem != SDL_SYSWM_X11) return 0;
+        const XEvent& x = message->msg.x11.event;
         if (x.type != KeyPress && x.type != KeyRelease) return 0;
         unsigned xKeyCode = x.xkey.keycode & 0xFF;
         const SDL_Keysym& key = keyOfXKeyCode[xKeyCode];
-        if (x.type == KeyRelease && key.sym != SDLK_UNKNOWN &&
+        if (xOrderSeen && x.type == KeyRelease && key.sym != SDLK_UNKNOWN &&
             !SDL_GetKeyboardState(nullptr)[key.scancode])
             return 1;
         xKeyEventJustQueued = x.type;
         xKeyCodeJustQueued = xKeyCode;
         return 0;
     }
-    if (event->type == SDL_KEYDOWN) {
-        if (justQueued != KeyPress) return 0;
+    if (event->type == SDL_KEYDOWN && justQueued == KeyPress) {
+        xOrderSeen = true;
         keyOfXKeyCode[xKeyCodeJustQueued] = event->key.keysym;
-        return 1;
     }
-    if (event->type == SDL_KEYUP) return justQueued == KeyRelease;
+    if (event->type != SDL_KEYUP || !xOrderSeen) return -1;
+    return justQueued == KeyRelease;
+}
+#endif
+
+// SDL hands its state out as const: undoing its own release is what this is for.
+static bool dropMadeUp(const SDL_Event& keyUp) {
+    SDL_Scancode key = keyUp.key.keysym.scancode;
+    if (key == lastPressed) return false;
+    ((Uint8*)SDL_GetKeyboardState(nullptr))[key] = 1;
+    return true;
+}
+
+static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event) {
+#if CLOTHSIM_X11
+    int x = filterXKeys(event);
+    if (x >= 0) return x;
+#endif
+    if (event->type == SDL_KEYDOWN) lastPressed = event->key.keysym.scancode;
+    if (event->type == SDL_KEYUP && destroyingWindow) return !dropMadeUp(*event);
     return 1;
+}
+
+static bool madeUpBeforeFocusLoss(const SDL_Event& keyUp) {
+    if (xOrderSeen) return false;
+    SDL_Event next[16];
+    int count = SDL_PeepEvents(next, 16, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (int k = 0; k < count; ++k)
+        if (next[k].type != SDL_KEYUP)
+            return next[k].type == SDL_WINDOWEVENT &&
+                   next[k].window.event == SDL_WINDOWEVENT_FOCUS_LOST && dropMadeUp(keyUp);
+    return false;
 }
 
 // Keypad 0 .. 9 with NumLock off, as Windows reports them.
@@ -383,12 +440,14 @@ static WindowEvent keyEvent(SDL_Keycode key, Uint16 mod, bool down) {
 static WindowEvent translate(const SDL_Event& sdl) {
     if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP)
         return keyEvent(sdl.key.keysym.sym, sdl.key.keysym.mod, sdl.type == SDL_KEYDOWN);
+#if CLOTHSIM_X11
     if (sdl.type == SDL_SYSWMEVENT) {
         // Only the X releases SDL drops get past the filter: a key-up, with
         // the modifiers as SDL has them now.
         unsigned xKeyCode = sdl.syswm.msg->msg.x11.event.xkey.keycode & 0xFF;
         return keyEvent(keyOfXKeyCode[xKeyCode].sym, SDL_GetModState(), false);
     }
+#endif
     if (sdl.type == SDL_QUIT) {
         // A signal or the last window closing: the same request as the close button.
         return WindowEvent{currentWindow, windowMessageClose, 0, 0};
@@ -420,9 +479,12 @@ bool takeEvent(WindowEvent* event) {
         return true;
     }
     SDL_Event sdl;
-    if (!classRegistered || !SDL_PollEvent(&sdl)) return false;
-    *event = translate(sdl);
-    return true;
+    while (classRegistered && SDL_PollEvent(&sdl)) {
+        if (sdl.type == SDL_KEYUP && madeUpBeforeFocusLoss(sdl)) continue;
+        *event = translate(sdl);
+        return true;
+    }
+    return false;
 }
 
 void dispatchEvent(const WindowEvent& event) {

@@ -21,7 +21,7 @@ gtest_discover_tests(window_system_sdl_tests
 # TEST_X_STATE, where the tests read it when they run. Tests that send input
 # share x_input: each opens a window that takes the keyboard focus.
 set(TEST_X_STATE ${CMAKE_BINARY_DIR}/test-x)
-add_test(NAME xvfb_start COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TEST_X_STATE})
+add_test(NAME xvfb_start COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-start.sh ${TEST_X_STATE} 1024x768x24 weston)
 add_test(NAME xvfb_stop COMMAND ${PROJECT_SOURCE_DIR}/tests/xvfb-stop.sh ${TEST_X_STATE})
 set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP Xvfb)
 set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP Xvfb)
@@ -45,6 +45,7 @@ clothsim_find_program(Xvfb xvfb xorg-x11-server-Xvfb xorg-server-xvfb)
 clothsim_find_program(openbox openbox openbox openbox)
 clothsim_find_program(xdpyinfo x11-utils xdpyinfo xorg-xdpyinfo)
 clothsim_find_program(xprop x11-utils xprop xorg-xprop)
+clothsim_find_program(weston weston weston weston)
 add_library(window_driver STATIC window_driver.cpp)
 target_include_directories(window_driver PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(window_driver PUBLIC X11::X11 X11::xcb X11::xcb_xtest ${XCB_DAMAGE_LIBRARY})

@@ -3,9 +3,11 @@
 // message boxes and its exit status.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <fstream>
@@ -205,6 +207,101 @@ TEST_F(ShippedProgram, FullScreenWhereTheDisplayCanSwitch) {
     EXPECT_EQ(fileText(directory + "/boxes.log"), "");
     EXPECT_EQ(fileText(directory + "/stderr"), "");
     std::system(("rm -rf " + directory).c_str());
+}
+
+// Where the program's window lies in weston's output: every pixel that is not
+// the compositor's background (tests/weston.ini). A box smaller than a window
+// is weston's pointer alone.
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    bool operator==(const Box& o) const {
+        return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+    }
+    bool window() const { return right - left > 100 && bottom - top > 100; }
+};
+Box windowBox(const Screenshot& shot) {
+    Box box;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const unsigned char* p = &shot.rgb[((size_t)y * shot.width + x) * 3];
+            if (p[0] == 0x20 && p[1] == 0x40 && p[2] == 0x60) continue;
+            box = Box{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
+        }
+    return box;
+}
+
+// The shipped program on Wayland, under weston in a window of the test X
+// server, which gives it a seat: XTEST keys and clicks reach the client it
+// has focused. Judged by what weston's window shows. The made-up key-ups of a
+// window's end are told apart without X, and with Debian's SDL 2.26 F1 must
+// not crash in libdecor.
+TEST_F(ShippedProgram, OnWaylandKeysHoldThroughF1AndTenF1sReopenTheWindow) {
+    const std::string state = std::getenv("CLOTHSIM_TEST_X");
+    std::istringstream wayland(fileText(state + "/wayland")), window(fileText(state + "/weston-window"));
+    std::string socket;
+    XWindowId output = 0;
+    wayland >> socket;
+    window >> std::hex >> output;
+    ASSERT_NE(output, 0u);
+    WindowDriver user;
+    // The pointer stays in the middle, which every window covers: weston draws
+    // it, and there it never changes where the window seems to be.
+    user.movePointer(output, 400, 300);
+    // weston shows its background before the program starts: no window there
+    for (int frame = 0; windowBox(user.screenshot(output)).window() && frame < 2000; ++frame)
+        ASSERT_TRUE(user.waitForFrames(output, 1)) << "weston draws nothing";
+    pid_t program = startProgram({{CLOTHSIM_PATH},
+                                  {"SDL_VIDEODRIVER=wayland", "WAYLAND_DISPLAY=" + socket,
+                                   "XDG_RUNTIME_DIR=" + state + "/runtime"},
+                                  PROJECT_SOURCE_DIR, ""});
+    // The window's place once it is no longer `unlike`, and a window if asked.
+    auto waitForBox = [&](const Box& unlike, bool shown, const char* failure) {
+        for (int frame = 0; frame < 2000 && user.waitForFrames(output, 1); ++frame) {
+            Box now = windowBox(user.screenshot(output));
+            if (!(now == unlike) && (!shown || now.window())) return now;
+        }
+        user.fail(failure);
+        return Box{};
+    };
+    // The click gives weston's window the X keyboard (through openbox), and
+    // weston gives the window under the pointer its own. A window that came
+    // under a still pointer is not under it for weston until the pointer moves.
+    auto clickMiddle = [&] {
+        user.movePointer(output, 401, 300);
+        user.movePointer(output, 400, 300);
+        user.pressButton(true);
+        user.pressButton(false);
+        user.waitForFocus(output);
+    };
+    // F1 held until the window has gone or moved: a new one lands anywhere.
+    auto reopen = [&](const Box& before) {
+        user.pressKey("F1");
+        waitForBox(before, false, "F1 left the window where it was");
+        user.releaseKey("F1");
+        return waitForBox(Box{}, true, "no window after F1");
+    };
+    Box shown = waitForBox(Box{}, true, "no window");
+    clickMiddle();
+    user.pressKey("r");  // the cloth stays at its first step
+    user.pressKey("s");
+    shown = reopen(shown);
+    clickMiddle();
+    EXPECT_TRUE(user.pictureKeepsChanging(output)) << "S held through F1";
+    user.releaseKey("s");
+    EXPECT_TRUE(user.pictureStaysStill(output)) << "S released";
+    user.releaseKey("r");
+    for (int press = 0; press < 10 && user.ok(); ++press) {
+        SCOPED_TRACE(press);
+        clickMiddle();
+        shown = reopen(shown);
+        EXPECT_EQ(kill(program, 0), 0) << "the program ended";
+    }
+    clickMiddle();
+    user.pressKey("Escape");
+    while (user.ok() && shown.window()) shown = waitForBox(shown, false, "Escape left a window there");
+    user.releaseKey("Escape");
+    EXPECT_EQ(user.failure(), "");
+    EXPECT_EQ(waitForExit(program), 0);
 }
 
 // Installed into a scratch prefix and started from elsewhere, the command finds

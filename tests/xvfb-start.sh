@@ -2,9 +2,11 @@
 # Starts this test run's own X server on a display nobody uses, with openbox on
 # it so that resizing, maximising and focus behave as on a desktop, and writes
 # the display (":N") to $1/display, where the tests read it. $2: the screen,
-# 1024x768x24 unless given; its size is the server's only display mode. It never
-# uses a server it did not start. Both stop with xvfb-stop.sh, or with the ctest
-# that started them if that ends first.
+# 1024x768x24 unless given; its size is the server's only display mode. With
+# "weston" as $3, the Wayland compositor runs in a window on it too: its socket
+# name goes to $1/wayland, its X window to $1/weston-window, and its clients need
+# XDG_RUNTIME_DIR=$1/runtime. It never uses a server it did not start. All stop
+# with xvfb-stop.sh, or with the ctest that started them if that ends first.
 set -u
 state=$1
 screen=${2:-1024x768x24}
@@ -34,6 +36,21 @@ wm_running() { xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/n
 DISPLAY=$display openbox --sm-disable </dev/null >"$state/openbox.log" 2>&1 &
 echo $! >"$state/openbox.pid"
 wait_for wm_running || log "openbox did not start on $display"
+
+weston_window() { xwininfo -display "$display" -root -tree | awk '/"Weston Compositor/ {print $1; exit}'; }
+if [ "${3:-}" = weston ]; then
+  mkdir -m 700 "$state/runtime"
+  # An output that fits the screen under openbox's title bar; the program's
+  # 640 x 480 window always covers its middle.
+  DISPLAY=$display XDG_RUNTIME_DIR=$state/runtime weston --config="$(cd "$(dirname "$0")" && pwd)/weston.ini" \
+    --backend=x11-backend.so --use-pixman --socket=wayland-test --width=800 --height=600 \
+    </dev/null >"$state/weston.log" 2>&1 &
+  echo $! >"$state/weston.pid"
+  wait_for test -S "$state/runtime/wayland-test" || log "weston did not start"
+  wait_for test -n "$(weston_window)" || log "weston shows no window"
+  echo wayland-test >"$state/wayland"
+  weston_window >"$state/weston-window"
+fi
 
 # Should ctest be killed before its clean-up runs, nothing is left behind.
 ctest=$PPID

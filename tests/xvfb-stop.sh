@@ -15,6 +15,8 @@ stop() {
   kill -KILL "$pid" 2>/dev/null
 }
 stop watch bash
+# weston spins once its X server has gone: it goes first.
+stop weston weston
 stop openbox openbox
 stop xvfb Xvfb
 rm -rf "$state"

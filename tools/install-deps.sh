@@ -6,10 +6,10 @@
 set -uo pipefail
 run=(build-essential cmake libsdl2-dev libgl-dev libglu1-mesa-dev)
 # GoogleTest; the window driver's XCB; the test X server, its window manager and
-# tools (xdpyinfo, xprop), the message boxes' fonts, llvmpipe; Wayland's compositor;
-# the desktop entry's checker.
+# tools (xdpyinfo, xprop), the message boxes' fonts, llvmpipe; Wayland's compositor
+# and the window decorations a Wayland desktop has; the desktop entry's checker.
 test=(libgtest-dev libx11-dev libxcb-xtest0-dev libxcb-damage0-dev xvfb openbox x11-utils
-      xfonts-base libgl1-mesa-dri weston desktop-file-utils)
+      xfonts-base libgl1-mesa-dri weston libdecor-0-plugin-1-cairo desktop-file-utils)
 clang=(clang libclang-rt-dev llvm)  # libFuzzer and the sanitizer runtimes; llvm symbolizes
 windows=(g++-mingw-w64-x86-64-posix wine64)
 case ${1:-run} in
