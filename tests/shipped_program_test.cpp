@@ -161,11 +161,13 @@ TEST_F(ShippedProgram, FullScreenRefusedAsksWhetherToGoOnInAWindow) {
         if (answer == "Yes") {
             WindowDriver user;
             XWindowId window = user.waitForWindow(title, program);
-            int x = 0, y = 0, width = 0, height = 0;
-            EXPECT_TRUE(user.clientSize(window, &width, &height) && user.rootPosition(window, &x, &y));
+            int width = 0, height = 0;
+            EXPECT_TRUE(user.clientSize(window, &width, &height));
             EXPECT_EQ(width, 640);
             EXPECT_EQ(height, 480);
-            EXPECT_GT(y, 0);  // under the window manager's title bar: not a full-screen popup
+            // framed by the window manager: not a full-screen popup
+            std::vector<uint32_t> frame = user.cardinals(window, "_NET_FRAME_EXTENTS");
+            EXPECT_TRUE(frame.size() == 4 && frame[2] > 0);
             if (user.waitForFocus(window)) user.pressKeyUntilGone(window, "Escape");
             EXPECT_EQ(user.failure(), "");
             EXPECT_EQ(waitForExit(program), 0);
@@ -199,6 +201,7 @@ TEST_F(ShippedProgram, FullScreenWhereTheDisplayCanSwitch) {
         EXPECT_EQ(y, 0);
         EXPECT_EQ(width, 640);
         EXPECT_EQ(height, 480);
+        EXPECT_EQ(user.cardinals(window, "_NET_FRAME_EXTENTS"), std::vector<uint32_t>(4, 0u));
         if (opened == 1 && user.pressKeyUntilGone(window, "F1")) window = user.waitForWindow(title, program, window);
     }
     if (window) user.pressKeyUntilGone(window, "Escape");
