@@ -1,18 +1,13 @@
 #include "image/dib_reader.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/window_system.h"
 #include "image/dib_decoder.h"
+#include "image/file_access.h"
 
 static void showReaderMessage(const char* text) {
     showMessageBox(windowWithKeyboardFocus(), text, "Error", messageIconNone, messageButtonsOk);
@@ -42,22 +37,13 @@ static void reportUnreadable(const char* path, const char* why) {
     reportFailure(what, why);
 }
 
-// Why a file that is there is still no file to read.
-static const char* notAFile(const struct stat& status) {
-    return S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-}
-
-// One pread, repeated only when a signal interrupts it.
 static ptrdiff_t readPiece(void* file, unsigned char* to, size_t count, uint64_t offset) {
-    for (;;) {
-        const ssize_t got = pread(*(const int*)file, to, count, (off_t)offset);
-        if (got >= 0 || errno != EINTR) return got;
-    }
+    return readPictureFile(*(const PictureFile*)file, to, count, offset);
 }
 
 // Reads length bytes at offset; false on an error, or when the file ends sooner
 // because another program cut it since it was measured.
-static bool readFileBytes(int file, unsigned char* buffer, size_t length, uint64_t offset) {
+static bool readFileBytes(PictureFile& file, unsigned char* buffer, size_t length, uint64_t offset) {
     while (length > 0) {
         const ptrdiff_t got = readPiece(&file, buffer, length, offset);
         if (got <= 0) return false;
@@ -72,28 +58,17 @@ static bool readFileBytes(int file, unsigned char* buffer, size_t length, uint64
 // buffer at a time as they are decoded: whatever the file, reading it costs the
 // picture, its record and that buffer.
 RgbImage* readDibFile(const char* path) {
-    // O_NONBLOCK: a FIFO in the picture's place must not hang the program; it
-    // then fails below like anything else that is not a regular file.
-    int file = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
-    const char* why = std::strerror(path ? errno : ENOENT);
-    struct stat status;
+    PictureFile file = {-1, 0};
+    const char* why = "No such file or directory";
     unsigned char head[dibHeadBytes];
     uint64_t fileSize = 0;
     size_t headSize = 0;
-    bool opened = false;
-    if (file >= 0) {
-        if (fstat(file, &status) != 0)
-            why = std::strerror(errno);
-        else if (!S_ISREG(status.st_mode))
-            why = notAFile(status);
-        else if (status.st_size == 0)  // fails like a missing file
-            why = "the file is empty";
-        else
-            opened = true;
-    }
+    const bool found = path && openPictureFile(path, &file, &why);
+    bool opened = found && file.size > 0;
+    if (found && !opened) why = "the file is empty";  // fails like a missing file
     const char* const cut = "the file was cut while it was read";
     if (opened) {
-        fileSize = (uint64_t)status.st_size;
+        fileSize = file.size;
         headSize = fileSize < dibHeadBytes ? (size_t)fileSize : dibHeadBytes;
         opened = readFileBytes(file, head, headSize, 0);
         why = cut;
@@ -125,7 +100,7 @@ RgbImage* readDibFile(const char* path) {
         showReaderMessage(dibErrorMessage(error));
     }
     std::free(buffer);
-    if (file >= 0) close(file);
+    if (found) closePictureFile(file);
     if (!opened) {
         reportUnreadable(path ? path : "", why);
         showOpenFailure(path ? path : "");
@@ -138,21 +113,13 @@ RgbImage* loadBitmapFile(const char* path) {
     // Only a test that a readable file is there; the reader opens it again itself.
     // Anything but a regular file counts as missing: opening a FIFO would wait for
     // a writer, and a device is no picture. No box, but the terminal is told.
-    struct stat status;
-    if (stat(path, &status) != 0) {
-        reportUnreadable(path, std::strerror(errno));
+    PictureFile probe;
+    const char* why = nullptr;
+    if (!openPictureFile(path, &probe, &why)) {
+        reportUnreadable(path, why);
         return nullptr;
     }
-    if (!S_ISREG(status.st_mode)) {
-        reportUnreadable(path, notAFile(status));
-        return nullptr;
-    }
-    const int probe = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (probe < 0) {
-        reportUnreadable(path, std::strerror(errno));
-        return nullptr;
-    }
-    close(probe);
+    closePictureFile(probe);
     return readDibFile(path);
 }
 
