@@ -6,13 +6,15 @@
 #                   decoder (60 s by default); a crash, leak, timeout or out-of-memory fails
 # ./build.sh sanitize  every test again, built by clang with AddressSanitizer and
 #                      UndefinedBehaviorSanitizer (undefined behaviour and leaks fail)
+# ./build.sh windows   cross-build clothsim.exe and clothtrace.exe with mingw-w64
+# ./build.sh windows-test  the Windows build's tests, under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
 build=${BUILD:-build}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-case "$what" in run | test | bench | fuzz | sanitize) tools/install-deps.sh "$what" ;; esac
+case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test) tools/install-deps.sh "$what" ;; esac
 # Debian's and Ubuntu's clang, whatever its version.
 clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 
@@ -27,7 +29,19 @@ case "$what" in
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
     cmake --build "$build" -j "$jobs"
     cd "$build"
-    exec ctest --output-on-failure -j "$jobs"
+    exec ctest --output-on-failure -j "$jobs" -LE wine
+    ;;
+  windows | windows-test)
+    cmake -S . -B "$build-windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
+    cmake --build "$build-windows" -j "$jobs" --target clothsim clothtrace cloth_tests
+    [ "$what" = windows ] && exit 0
+    # Run from the Linux tree, which has the test X server and the driver.
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON \
+      -DCLOTHSIM_WINDOWS_BUILD="$PWD/$build-windows"
+    cmake --build "$build" -j "$jobs"
+    cd "$build"
+    exec ctest --output-on-failure -j "$jobs" -L wine
     ;;
   bench)
     cmake -S . -B "$build-bench" -DCMAKE_BUILD_TYPE=Release -DCLOTHSIM_BENCH=ON -DCLOTHSIM_TESTS=OFF
@@ -56,7 +70,7 @@ case "$what" in
     exec ctest --output-on-failure -j "$jobs"
     ;;
   *)
-    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]" >&2
+    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]|windows|windows-test" >&2
     exit 2
     ;;
 esac

@@ -1,11 +1,16 @@
 #pragma once
 // window_system.h -- what the program needs from the window system. One file
-// implements it on SDL2 (window_system_sdl.cpp) and decides nothing; the tests
-// link a recording fake instead (tests/fake_window_system.cpp).
+// per system implements it and decides nothing: window_system_sdl.cpp on Linux,
+// window_system_win32.cpp on Windows; the tests link a recording fake instead
+// (tests/fake_window_system.cpp).
 // Everything runs on the one thread; the message handler is entered only from
-// inside dispatchEvent (and, on some window systems, inside createWindow). An
-// open message box dispatches nothing: the render window's events wait in the
-// queue until it is closed.
+// inside dispatchEvent, inside createWindow (Windows sends the size and
+// activation there), and while a message box is open where the system
+// dispatches meanwhile:
+// - SDL: an open box dispatches nothing; the render window's events wait in the
+//   queue until it is closed.
+// - Windows: the box runs a modal loop that dispatches every window's messages,
+//   the render window's included.
 
 #include <cstdint>
 
@@ -27,9 +32,8 @@ enum MessageButtons { messageButtonsOk, messageButtonsYesNo };
 enum MessageAnswer { messageAnswerOk, messageAnswerYes, messageAnswerNo };
 
 // A modal message box, kept above its owner and tied to it; null owner: a box
-// of its own. Nothing is dispatched while it is open: the render window's
-// events, those of its owner included, are handled once it is closed. When no
-// box can be shown at all, caption and text go to stderr.
+// of its own. What is dispatched while it is open differs per system (above).
+// When no box can be shown at all, caption and text go to stderr.
 MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* caption,
                              MessageIcon icon, MessageButtons buttons);
 

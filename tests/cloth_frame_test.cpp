@@ -50,6 +50,9 @@ protected:
 
 ReferenceCloth ClothFrame::reference;
 
+// The tool's own tests run where it is built; under Wine the Linux tree compares
+// clothtrace.exe with the Linux clothtrace instead.
+#ifndef _WIN32
 std::string runClothtrace(const std::string& arguments, int* status) {
     const std::string command = std::string(CLOTHTRACE_PATH) + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
@@ -61,6 +64,8 @@ std::string runClothtrace(const std::string& arguments, int* status) {
     *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return output;
 }
+
+#endif
 
 }  // namespace
 
@@ -156,6 +161,7 @@ TEST_F(ClothFrame, FoldedCellKeepsNormalsFinite) {
             }
 }
 
+#ifndef _WIN32
 TEST(Clothtrace, PrintsEveryNodeAndRepeatsItself) {
     int status = -1;
     const std::string first = runClothtrace("300 0:M 120:B 200:ZZ 250:R", &status);
@@ -206,3 +212,4 @@ TEST(Clothtrace, RefusesBadArguments) {
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     }
 }
+#endif

@@ -1,7 +1,8 @@
 // clothtrace -- runs the cloth headless and prints every node's state.
 //
-//   clothtrace FRAMES [AFTER:KEYS ...]
+//   clothtrace [--portable] FRAMES [AFTER:KEYS ...]
 //
+// --portable takes the code paths processors without AVX2 run, on any processor.
 // After frame AFTER (0 = before the first) the letters of KEYS act in order:
 // M wind, B pins, Z smooth normals, N normal lines, R reset of the sheet.
 // Prints "i j x y z vx vy vz" for all 2,025 nodes; %.9g round-trips a float.
@@ -11,8 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "cloth/cloth_grid.h"
+#include "cloth/simd_avx2.h"
 #include "cloth/simulate_frame.h"
 
 namespace {
@@ -23,7 +29,7 @@ struct KeyBatch {
 };
 
 int usage() {
-    std::fprintf(stderr, "usage: clothtrace FRAMES [AFTER:KEYS ...]  (KEYS from M B Z N R, 0 <= AFTER <= FRAMES)\n");
+    std::fprintf(stderr, "usage: clothtrace [--portable] FRAMES [AFTER:KEYS ...]  (KEYS from M B Z N R, 0 <= AFTER <= FRAMES)\n");
     return 2;
 }
 
@@ -38,12 +44,23 @@ bool parseCount(const char* text, const char* end, long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
+#ifdef _WIN32
+    // The same bytes as on Linux: no carriage returns.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--portable") == 0) {
+#ifdef CLOTH_HAVE_AVX2_PATH
+        avx2PathsDisabled = true;
+#endif
+        first = 2;
+    }
+    if (argc <= first) return usage();
     long frames = 0;
-    if (!parseCount(argv[1], argv[1] + std::strlen(argv[1]), frames)) return usage();
+    if (!parseCount(argv[first], argv[first] + std::strlen(argv[first]), frames)) return usage();
 
     std::vector<KeyBatch> batches;
-    for (int a = 2; a < argc; ++a) {
+    for (int a = first + 1; a < argc; ++a) {
         const char* colon = std::strchr(argv[a], ':');
         long after = 0;
         if (!colon || !parseCount(argv[a], colon, after) || after > frames) return usage();

@@ -1,0 +1,16 @@
+# Cross-building for 64-bit Windows with Debian's mingw-w64 (its POSIX-threads
+# compilers, which std::thread needs). The tests run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+find_program(CLOTHSIM_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+if(CLOTHSIM_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CLOTHSIM_WINE})
+endif()
