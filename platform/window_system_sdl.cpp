@@ -366,14 +366,14 @@ static int SDLCALL filterMadeUpKeys(void*, SDL_Event* event) {
     return 1;
 }
 
-static bool madeUpBeforeFocusLoss(const SDL_Event& keyUp) {
+// Whether the key-up just taken is one of those queued right before a focus loss.
+static bool madeUpBeforeFocusLoss() {
     if (xOrderSeen) return false;
     SDL_Event next[16];
     int count = SDL_PeepEvents(next, 16, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
     for (int k = 0; k < count; ++k)
         if (next[k].type != SDL_KEYUP)
-            return next[k].type == SDL_WINDOWEVENT &&
-                   next[k].window.event == SDL_WINDOWEVENT_FOCUS_LOST && dropMadeUp(keyUp);
+            return next[k].type == SDL_WINDOWEVENT && next[k].window.event == SDL_WINDOWEVENT_FOCUS_LOST;
     return false;
 }
 
@@ -480,7 +480,7 @@ bool takeEvent(WindowEvent* event) {
     }
     SDL_Event sdl;
     while (classRegistered && SDL_PollEvent(&sdl)) {
-        if (sdl.type == SDL_KEYUP && madeUpBeforeFocusLoss(sdl)) continue;
+        if (sdl.type == SDL_KEYUP && madeUpBeforeFocusLoss() && dropMadeUp(sdl)) continue;
         *event = translate(sdl);
         return true;
     }

@@ -28,17 +28,6 @@ protected:
     static pid_t start() { return startProgram({{CLOTHSIM_PATH}, {}, PROJECT_SOURCE_DIR, ""}); }
 };
 
-std::string fileText(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
-std::string scratchDirectory() {
-    char pattern[] = "/tmp/clothsim-test-XXXXXX";
-    return mkdtemp(pattern) ? pattern : "";
-}
-
 // Distinct colours in the upper third of the picture, where the cloth hangs.
 size_t coloursOfTheCloth(const Screenshot& shot) {
     std::set<std::vector<unsigned char>> colours;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -338,6 +339,17 @@ pid_t startProgram(const ProgramStart& start) {
     if (start.directory.empty() || chdir(start.directory.c_str()) == 0)
         execv(arguments[0], arguments.data());
     _exit(127);
+}
+
+std::string fileText(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+std::string scratchDirectory() {
+    char pattern[] = "/tmp/clothsim-test-XXXXXX";
+    return mkdtemp(pattern) ? pattern : "";
 }
 
 int waitForExit(pid_t pid) {

@@ -106,6 +106,9 @@ struct ProgramStart {
 pid_t startProgram(const ProgramStart& start);
 // The exit status; -1 when a signal ended it, or it was killed at the deadline.
 int waitForExit(pid_t pid);
+// What a program left in a file ("" for none), and a fresh folder for it.
+std::string fileText(const std::string& path);
+std::string scratchDirectory();
 
 // For any one wait: a loaded 2-core machine can take 100 ms a frame.
 constexpr double driverDeadlineSeconds = 20.0;

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/window_driver.h"
@@ -39,28 +37,23 @@ TEST(WindowsBuildUnderWine, OpensMovesReopensAndEndsWithStatusZero) {
     }
     EXPECT_EQ(user.failure(), "");
     EXPECT_EQ(waitForExit(program), 0);
-    std::stringstream written;
-    written << std::ifstream(testing::TempDir() + "clothsim-wine.err").rdbuf();
-    EXPECT_EQ(written.str(), "");
+    EXPECT_EQ(fileText(testing::TempDir() + "clothsim-wine.err"), "");
 }
 
 // Wine's trace of its message box names the text the box shows.
 TEST(WindowsBuildUnderWine, WithoutThePictureAWindowsBoxSaysInitializationFailed) {
     ASSERT_TRUE(useTestDisplay());
-    char pattern[] = "/tmp/clothsim-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string directory = pattern, err = directory + "/stderr";
+    const std::string directory = scratchDirectory(), err = directory + "/stderr";
+    ASSERT_NE(directory, "");
     pid_t program = startUnderWine(directory, "-all,trace+msgbox", err);
     WindowDriver user;
     XWindowId box = user.waitForWindow("ERROR", program);
     if (box && user.waitForFocus(box)) user.pressKeyUntilGone(box, "Return");
     EXPECT_EQ(user.failure(), "");
     EXPECT_EQ(waitForExit(program), 1);
-    std::stringstream written;
-    written << std::ifstream(err).rdbuf();
-    EXPECT_NE(written.str().find("clothsim: cannot read Data/foulard.bmp: No such file or directory"),
-              std::string::npos) << written.str();
-    EXPECT_NE(written.str().find("MSGBOX_OnInit L\"Initialization Failed.\""), std::string::npos)
-        << written.str();
+    const std::string written = fileText(err);
+    EXPECT_NE(written.find("clothsim: cannot read Data/foulard.bmp: No such file or directory"),
+              std::string::npos) << written;
+    EXPECT_NE(written.find("MSGBOX_OnInit L\"Initialization Failed.\""), std::string::npos) << written;
     std::system(("rm -rf " + directory).c_str());
 }
