@@ -288,7 +288,6 @@ TEST_F(ShippedProgram, OnWaylandKeysHoldThroughF1AndTenF1sReopenTheWindow) {
         shown = reopen(shown);
         EXPECT_EQ(kill(program, 0), 0) << "the program ended";
     }
-    clickMiddle();
     user.pressKey("Escape");
     while (user.ok() && shown.window()) shown = waitForBox(shown, false, "Escape left a window there");
     user.releaseKey("Escape");
