@@ -11,7 +11,7 @@ set -u
 state=$1
 screen=${2:-1024x768x24}
 rm -rf "$state" && mkdir -p "$state" || exit 1
-log() { echo "$1; see $state" >&2; exit 1; }
+fail() { echo "$1; see $state" >&2; exit 1; }
 # Until the deadline, or until the server has died.
 wait_for() {
   for ((end = SECONDS + 20; SECONDS < end; )); do
@@ -28,16 +28,17 @@ wait_for() {
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
   3>"$state/number" </dev/null >"$state/xvfb.log" 2>&1 &
 echo $! >"$state/xvfb.pid"
-wait_for grep -q '^[0-9]' "$state/number" || log "Xvfb did not start"
+wait_for grep -q '^[0-9]' "$state/number" || fail "Xvfb did not start"
 display=:$(head -1 "$state/number")
-wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || log "Xvfb does not answer on $display"
+wait_for xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb does not answer on $display"
 
 wm_running() { xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 DISPLAY=$display openbox --sm-disable </dev/null >"$state/openbox.log" 2>&1 &
 echo $! >"$state/openbox.pid"
-wait_for wm_running || log "openbox did not start on $display"
+wait_for wm_running || fail "openbox did not start on $display"
 
 weston_window() { xwininfo -display "$display" -root -tree | awk '/"Weston Compositor/ {print $1; exit}'; }
+weston_shown() { [ -n "$(weston_window)" ]; }
 if [ "${3:-}" = weston ]; then
   mkdir -m 700 "$state/runtime"
   # An output that fits the screen under openbox's title bar; the program's
@@ -46,8 +47,8 @@ if [ "${3:-}" = weston ]; then
     --backend=x11-backend.so --use-pixman --socket=wayland-test --width=800 --height=600 \
     </dev/null >"$state/weston.log" 2>&1 &
   echo $! >"$state/weston.pid"
-  wait_for test -S "$state/runtime/wayland-test" || log "weston did not start"
-  wait_for test -n "$(weston_window)" || log "weston shows no window"
+  wait_for test -S "$state/runtime/wayland-test" || fail "weston did not start"
+  wait_for weston_shown || fail "weston shows no window"
   echo wayland-test >"$state/wayland"
   weston_window >"$state/weston-window"
 fi
