@@ -18,7 +18,7 @@ case ${1:-run} in
   sanitize) wanted=("${run[@]}" "${test[@]}" "${clang[@]}") ;;
   fuzz) wanted=("${run[@]}" "${clang[@]}") ;;
   bench) wanted=("${run[@]}" libbenchmark-dev) ;;
-  windows) wanted=(cmake "${windows[@]}") ;;
+  windows) wanted=(cmake make "${windows[@]}") ;;
   windows-test) wanted=("${run[@]}" "${test[@]}" "${windows[@]}" googletest) ;;
   *) echo "usage: $0 run|test|sanitize|fuzz|bench|windows|windows-test" >&2; exit 2 ;;
 esac
