@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
-#include <fstream>
 #include <sstream>
 #include <string>
 
