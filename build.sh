@@ -17,27 +17,29 @@ jobs=$(nproc 2>/dev/null || echo 2)
 case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test) tools/install-deps.sh "$what" ;; esac
 # Debian's and Ubuntu's clang, whatever its version.
 clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+# CLOTHSIM_WERROR=ON in the environment turns warnings into errors (CI sets it).
+werror=-DCLOTHSIM_WERROR=${CLOTHSIM_WERROR:-OFF}
 
 case "$what" in
   run)
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF
+    cmake -S . -B "$build" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF
     cmake --build "$build" -j "$jobs" --target clothsim
     # From the repository root, so "Data/foulard.bmp" resolves.
     exec "./$build/app/clothsim"
     ;;
   test)
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
+    cmake -S . -B "$build" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
     cmake --build "$build" -j "$jobs"
     cd "$build"
     exec ctest --output-on-failure -j "$jobs" -LE wine
     ;;
   windows | windows-test)
-    cmake -S . -B "$build-windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+    cmake -S . -B "$build-windows" "$werror" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
     cmake --build "$build-windows" -j "$jobs" --target clothsim clothtrace cloth_tests
     [ "$what" = windows ] && exit 0
     # Run from the Linux tree, which has the test X server and the driver.
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON \
+    cmake -S . -B "$build" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON \
       -DCLOTHSIM_WINDOWS_BUILD="$PWD/$build-windows"
     cmake --build "$build" -j "$jobs"
     cd "$build"
@@ -54,7 +56,8 @@ case "$what" in
     # clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer. New
     # inputs collect in the tree's corpus; the seeds are the public suite kept with
     # the tests and the program's own picture.
-    cmake -S . -B "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF "${clang[@]}"
+    cmake -S . -B "$build-fuzz" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=OFF -DCLOTHSIM_FUZZ=ON \
+      "${clang[@]}"
     cmake --build "$build-fuzz" -j "$jobs" --target dib_fuzzer
     suite=tests/data/bmpsuite
     mkdir -p "$build-fuzz/corpus"
@@ -63,7 +66,7 @@ case "$what" in
       "$build-fuzz/corpus" "$suite/g" "$suite/q" "$suite/b" Data
     ;;
   sanitize)
-    cmake -S . -B "$build-sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_SANITIZE=ON \
+    cmake -S . -B "$build-sanitize" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_SANITIZE=ON \
       -DCLOTHSIM_TESTS=ON "${clang[@]}"
     cmake --build "$build-sanitize" -j "$jobs"
     cd "$build-sanitize"

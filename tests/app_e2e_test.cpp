@@ -43,7 +43,9 @@ protected:
             ADD_FAILURE() << "driver: " << driver.failure();
             kill(getpid(), SIGTERM);
         });
+        testStage("starting the program's loop");
         int status = applicationMain();
+        testStage("joining the driver's thread");
         user.join();
         return status;
     }

@@ -16,5 +16,5 @@ if(WIN32)
   # Whole grids on the stack: Linux gives 8 MiB, Windows 1 MiB unless asked.
   target_link_options(cloth_tests PRIVATE -Wl,--stack,16777216)
 else()
-  gtest_discover_tests(cloth_tests WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES TIMEOUT 60)
+  gtest_discover_tests(cloth_tests WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES TIMEOUT 60 LABELS unit)
 endif()

@@ -1,5 +1,6 @@
 #include "cloth/simulate_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>

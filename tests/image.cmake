@@ -10,7 +10,7 @@ set(BMPSUITE_DIR ${CMAKE_CURRENT_SOURCE_DIR}/data/bmpsuite)
 add_executable(image_tests ${IMAGE_TEST_SOURCES})
 target_link_libraries(image_tests PRIVATE image fake_window_system GTest::gtest_main)
 target_compile_definitions(image_tests PRIVATE BMPSUITE_DIR="${BMPSUITE_DIR}")
-gtest_discover_tests(image_tests NO_PRETTY_VALUES WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES TIMEOUT 30)
+gtest_discover_tests(image_tests NO_PRETTY_VALUES WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES TIMEOUT 30 LABELS unit)
 
 # dibdump: a suite file to a PPM equal to the expected one; a refusal on stderr
 # with status 1.
@@ -28,3 +28,5 @@ add_test(NAME make_foulard.RegeneratesCommittedPicture
   COMMAND ${CMAKE_COMMAND} -DGENERATOR=$<TARGET_FILE:make_foulard>
           -DOUTPUT=${CMAKE_CURRENT_BINARY_DIR}/foulard.bmp -DEXPECTED=${PROJECT_SOURCE_DIR}/Data/foulard.bmp
           -P ${CMAKE_CURRENT_SOURCE_DIR}/dibdump_check.cmake)
+set_tests_properties(dibdump.WritesTopRowFirstPpm dibdump.RefusalGoesToStderr
+                     make_foulard.RegeneratesCommittedPicture PROPERTIES LABELS unit)

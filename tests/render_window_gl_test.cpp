@@ -30,11 +30,13 @@ protected:
         ASSERT_TRUE(useTestDisplay());
         AppWindow = AppWindowState{nullptr, nullptr, nullptr, nullptr, 1, 0};
         testing::internal::CaptureStderr();
+        testStage("opening the render window");
         opened = openRenderWindow("Tarv's OpenGL Framework", 640, 480, 16, false);
         reported = testing::internal::GetCapturedStderr();
         ASSERT_TRUE(opened) << reported;
     }
     void TearDown() override {
+        testStage("closing the render window");
         if (opened) closeRenderWindow();
     }
 

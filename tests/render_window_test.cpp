@@ -339,7 +339,7 @@ TEST_F(WindowMessages, KeysSetAndClearOnlyTheirOwnFlag) {
     EXPECT_EQ(KeyState[keyW], 0);
     EXPECT_EQ(KeyState[keyPageUp], 1);
     // the lower-case code is not the key
-    EXPECT_EQ(KeyState['w'], 0);
+    EXPECT_EQ(KeyState[(unsigned char)'w'], 0);
 }
 
 TEST_F(WindowMessages, SystemKeysAreNotRecorded) {

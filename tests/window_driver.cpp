@@ -1,5 +1,7 @@
 #include "tests/window_driver.h"
 
+#include <gtest/gtest.h>  // before Xlib, whose macros (None, Bool) it would trip on
+
 // XCB rather than Xlib: Xlib has one error handler per process, and a window
 // that vanishes while the driver looks at it (as at F1) would reach the one SDL
 // sets while it makes a GL context, and fail that.
@@ -13,11 +15,14 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -41,7 +46,56 @@ std::unique_ptr<Reply, void (*)(void*)> owned(Reply* reply) {
 }
 #define ASK(request, ...) owned(request##_reply(connection, request(__VA_ARGS__), nullptr))
 
+std::mutex watched;
+std::string testNow, stageNow;
+double testStart = -1;  // -1 between tests
+std::vector<pid_t> started;  // by startProgram; they hold ctest's output open
+
+void watchTests(double limit) {
+    for (;; sleep(1)) {
+        std::unique_lock<std::mutex> hold(watched);
+        if (testStart < 0 || now() - testStart < limit) continue;
+        std::fprintf(stderr, "watchdog: %s has run %.0f s; stuck while %s\n", testNow.c_str(),
+                     now() - testStart, stageNow.c_str());
+        std::fflush(stderr);
+        std::vector<pid_t> programs = started;
+        hold.unlock();
+        std::string stacks = "command -v gdb >/dev/null && gdb -p " + std::to_string(getpid()) +
+                             " -batch -ex 'thread apply all bt' </dev/null >&2 2>/dev/null";
+        if (std::system(stacks.c_str()) != 0) std::fprintf(stderr, "watchdog: no stacks (no gdb)\n");
+        for (pid_t program : programs) kill(program, SIGKILL);
+        std::abort();
+    }
+}
+
+class Watchdog : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo& test) override {
+        std::lock_guard<std::mutex> hold(watched);
+        testNow = std::string(test.test_suite_name()) + "." + test.name();
+        stageNow = "setting up";
+        testStart = now();
+    }
+    void OnTestEnd(const testing::TestInfo&) override {
+        std::lock_guard<std::mutex> hold(watched);
+        testStart = -1;
+    }
+};
+
+// Every program that drives windows links this file, and so has the watchdog.
+[[maybe_unused]] const bool watchdogStarted = [] {
+    const char* seconds = std::getenv("CLOTHSIM_WATCHDOG_SECONDS");
+    double limit = seconds ? std::atof(seconds) : 90.0;
+    testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
+    std::thread(watchTests, limit > 0 ? limit : 90.0).detach();
+    return true;
+}();
+
 }  // namespace
+
+void testStage(const std::string& stage) {
+    std::lock_guard<std::mutex> hold(watched);
+    stageNow = stage;
+}
 
 std::string testDisplay(bool only640x480) {
     const char* state = std::getenv("CLOTHSIM_TEST_X");
@@ -123,6 +177,7 @@ void WindowDriver::findShown(XWindowId parent, const std::string& title, pid_t p
 }
 
 XWindowId WindowDriver::waitForWindow(const std::string& title, pid_t pid, XWindowId previous) {
+    testStage("waiting for a window titled " + title + " of process " + std::to_string(pid));
     XWindowId found = 0;
     waitFor([&] {
         std::vector<XWindowId> windows;
@@ -142,10 +197,12 @@ int WindowDriver::countWindows(const std::string& title, pid_t pid) {
 }
 
 bool WindowDriver::waitUntilGone(XWindowId window) {
+    testStage("waiting for a window to go");
     return waitFor([&] { return !isShown(window); }) || fail("the window is still there");
 }
 
 bool WindowDriver::waitForFocus(XWindowId window) {
+    testStage("waiting for a window to get the keyboard");
     return waitFor([&] {
         auto focus = ASK(xcb_get_input_focus, connection);
         return focus && focus->focus == window;
@@ -170,6 +227,7 @@ void WindowDriver::takeEvents(double seconds) {
 
 // Each damage report stands for whatever was drawn since the last one.
 bool WindowDriver::waitForFrames(XWindowId window, int count) {
+    testStage("waiting for frames drawn");
     if (damaged != window) {
         if (damage) xcb_damage_destroy(connection, damage);
         damage = xcb_generate_id(connection);
@@ -321,6 +379,12 @@ void WindowDriver::sendCloseRequest(XWindowId window) {
     sendClientMessage(window, window, "WM_PROTOCOLS", {atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME}, 0);
 }
 
+void WindowDriver::activate(XWindowId window) {
+    const uint32_t fromPager = 2;  // honoured whatever the focus-stealing rules
+    sendClientMessage(root, window, "_NET_ACTIVE_WINDOW", {fromPager, XCB_CURRENT_TIME, 0},
+                      XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+}
+
 void WindowDriver::maximise(XWindowId window) {
     const uint32_t add = 1;
     sendClientMessage(root, window, "_NET_WM_STATE",
@@ -330,6 +394,10 @@ void WindowDriver::maximise(XWindowId window) {
 
 pid_t startProgram(const ProgramStart& start) {
     pid_t pid = fork();
+    if (pid > 0) {
+        std::lock_guard<std::mutex> hold(watched);
+        started.push_back(pid);
+    }
     if (pid != 0) return pid;
     for (const std::string& variable : start.environment) putenv(strdup(variable.c_str()));
     if (!start.stderrFile.empty() && !freopen(start.stderrFile.c_str(), "w", stderr)) _exit(127);
@@ -353,6 +421,7 @@ std::string scratchDirectory() {
 }
 
 int waitForExit(pid_t pid) {
+    testStage("waiting for process " + std::to_string(pid) + " to end");
     int status = 0;
     if (waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }))
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -68,6 +68,7 @@ public:
     std::vector<uint32_t> cardinals(XWindowId window, const char* property);
     void sendCloseRequest(XWindowId window);  // as the title bar's close button does
     void maximise(XWindowId window);          // asks the window manager
+    void activate(XWindowId window);          // asks the window manager for the keyboard
 
 private:
     struct xcb_connection_t* connection;
@@ -112,3 +113,10 @@ std::string scratchDirectory();
 
 // For any one wait: a loaded 2-core machine can take 100 ms a frame.
 constexpr double driverDeadlineSeconds = 20.0;
+
+// What the running test is doing now, for the watchdog. A hang inside SDL, GL
+// or the X server is beyond any deadline of the test's own; the watchdog then
+// prints the test, this stage and every thread's stack (where gdb is
+// installed), and aborts before ctest's timeout would end the test without a
+// word. It allows $CLOTHSIM_WATCHDOG_SECONDS a test, 90 unless set.
+void testStage(const std::string& stage);

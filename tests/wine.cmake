@@ -2,6 +2,9 @@
 # windows-test), run under Wine: clothtrace.exe against the Linux clothtrace,
 # the cloth tests, and the program on the test X server. Labelled "wine", which
 # ./build.sh test leaves out.
+if(NOT TARGET window_driver)
+  message(FATAL_ERROR "The Windows build's tests run on the desktop tests' X server, which is off")
+endif()
 find_program(WINE_PROGRAM NAMES wine64 wine PATHS /usr/lib/wine)
 if(NOT WINE_PROGRAM)
   clothsim_missing(Wine wine64 wine wine)
@@ -32,4 +35,4 @@ target_compile_definitions(wine_e2e_tests PRIVATE WINE="${WINE_PROGRAM}" WINE_PR
   CLOTHSIM_EXE="${windows}/app/clothsim.exe" PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 add_test(NAME wine.clothsim_exe COMMAND wine_e2e_tests)
 set_tests_properties(wine.clothsim_exe PROPERTIES FIXTURES_REQUIRED "Xvfb;Wine" RESOURCE_LOCK x_input
-  LABELS wine TIMEOUT 300 ENVIRONMENT CLOTHSIM_TEST_X=${TEST_X_STATE})
+  LABELS wine TIMEOUT 300 ENVIRONMENT "CLOTHSIM_TEST_X=${TEST_X_STATE};CLOTHSIM_WATCHDOG_SECONDS=240")
