@@ -224,26 +224,28 @@ private:
     std::string path, newestSurface;
     size_t offset = 0;
 
-    static std::string object(const std::string& line, const char* interface, size_t from = 0) {
-        size_t at = line.find(interface, from);
+    // "wl_surface@36" (libwayland before 1.22: "wl_surface#36") as "36".
+    static std::string object(const std::string& line, const std::string& interface) {
+        size_t at = line.find(interface + "@");
+        if (at == std::string::npos) at = line.find(interface + "#");
         if (at == std::string::npos) return "";
-        return line.substr(at, line.find_first_of(",)", at) - at);
+        at += interface.size() + 1;
+        return line.substr(at, line.find_first_not_of("0123456789", at) - at);
     }
+    static bool has(const std::string& line, const char* text) { return line.find(text) != std::string::npos; }
     void read() {
         std::string text = fileText(path);
         for (size_t end; (end = text.find('\n', offset)) != std::string::npos; offset = end + 1) {
             std::string line = text.substr(offset, end - offset);
-            if (line.find(".get_xdg_surface(") != std::string::npos) {
+            if (has(line, ".get_xdg_surface(")) {
                 ++windowsMade;
-                newestSurface = object(line, "wl_surface@");
+                newestSurface = object(line, "wl_surface");
                 newestHasKeyboard = false;
-            } else if (line.find("-> xdg_toplevel@") != std::string::npos &&
-                       line.find(".destroy()") != std::string::npos) {
+            } else if (has(line, "-> xdg_toplevel") && has(line, ".destroy()")) {
                 ++windowsEnded;
-            } else if (line.find("wl_keyboard@") != std::string::npos) {
-                if (line.find(".enter(") != std::string::npos)
-                    newestHasKeyboard = object(line, "wl_surface@") == newestSurface;
-                if (line.find(".leave(") != std::string::npos) newestHasKeyboard = false;
+            } else if (!object(line, "wl_keyboard").empty()) {
+                if (has(line, ".enter(")) newestHasKeyboard = object(line, "wl_surface") == newestSurface;
+                if (has(line, ".leave(")) newestHasKeyboard = false;
             }
         }
     }

@@ -15,6 +15,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +50,7 @@ std::unique_ptr<Reply, void (*)(void*)> owned(Reply* reply) {
 std::mutex watched;
 std::string testNow, stageNow;
 double testStart = -1;  // -1 between tests
-std::vector<pid_t> started;  // by startProgram; they hold ctest's output open
+std::vector<pid_t> started;  // by startProgram, not yet waited for; they hold ctest's output open
 
 void watchTests(double limit) {
     for (;; sleep(1)) {
@@ -75,9 +76,15 @@ class Watchdog : public testing::EmptyTestEventListener {
         stageNow = "setting up";
         testStart = now();
     }
+    // A test that stopped at a failed assertion leaves its program running.
     void OnTestEnd(const testing::TestInfo&) override {
         std::lock_guard<std::mutex> hold(watched);
         testStart = -1;
+        for (pid_t program : started) {
+            kill(program, SIGKILL);
+            waitpid(program, nullptr, 0);
+        }
+        started.clear();
     }
 };
 
@@ -422,6 +429,10 @@ std::string scratchDirectory() {
 
 int waitForExit(pid_t pid) {
     testStage("waiting for process " + std::to_string(pid) + " to end");
+    {
+        std::lock_guard<std::mutex> hold(watched);
+        started.erase(std::remove(started.begin(), started.end(), pid), started.end());
+    }
     int status = 0;
     if (waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }))
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
