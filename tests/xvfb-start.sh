@@ -10,6 +10,10 @@
 set -u
 state=$1
 screen=${2:-1024x768x24}
+# ctest --repeat runs a fixture's set-up again for every repetition: the
+# servers this ctest started already stay.
+running() { [ "$(ps -p "$(cat "$state/$1.pid" 2>/dev/null)" -o comm= 2>/dev/null)" = "$2" ]; }
+[ -f "$state/display" ] && running xvfb Xvfb && running watch bash && exit 0
 rm -rf "$state" && mkdir -p "$state" || exit 1
 fail() { echo "$1; see $state" >&2; exit 1; }
 # Until the deadline, or until the server has died.
