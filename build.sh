@@ -8,13 +8,15 @@
 #                      UndefinedBehaviorSanitizer (undefined behaviour and leaks fail)
 # ./build.sh windows   cross-build clothsim.exe and clothtrace.exe with mingw-w64
 # ./build.sh windows-test  the Windows build's tests, under Wine
+# ./build.sh debian13  test and sanitize, as a new user would run them, in a fresh
+#                      Debian 13 root made with debootstrap (as root; CI runs it)
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
 build=${BUILD:-build}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test) tools/install-deps.sh "$what" ;; esac
+case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test | debian13) tools/install-deps.sh "$what" ;; esac
 # Debian's and Ubuntu's clang, whatever its version.
 clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 # CLOTHSIM_WERROR=ON in the environment turns warnings into errors (CI sets it).
@@ -72,8 +74,11 @@ case "$what" in
     cd "$build-sanitize"
     exec ctest --output-on-failure -j "$jobs"
     ;;
+  debian13)
+    exec tools/debian13-check.sh "$build"
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]|windows|windows-test" >&2
+    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]|windows|windows-test|debian13" >&2
     exit 2
     ;;
 esac

@@ -7,11 +7,13 @@ set -uo pipefail
 run=(build-essential cmake libsdl2-dev libgl-dev libglu1-mesa-dev)
 # GoogleTest; the window driver's XCB; the test X server, its window manager and
 # tools (xdpyinfo, xprop), the message boxes' fonts, llvmpipe; Wayland's compositor
-# and the window decorations a Wayland desktop has; the desktop entry's checker.
+# and the window decorations a Wayland desktop has; the desktop entry's checker; gdb,
+# for the stacks of a window test the watchdog stops.
 test=(libgtest-dev libx11-dev libxcb-xtest0-dev libxcb-damage0-dev xvfb openbox x11-utils
-      xfonts-base libgl1-mesa-dri weston libdecor-0-plugin-1-cairo desktop-file-utils)
+      xfonts-base libgl1-mesa-dri weston libdecor-0-plugin-1-cairo desktop-file-utils gdb)
 clang=(clang libclang-rt-dev llvm)  # libFuzzer and the sanitizer runtimes; llvm symbolizes
 windows=(g++-mingw-w64-x86-64-posix wine64)
+debian13=(debootstrap git)  # a fresh Debian 13 root, and this repository cloned into it
 case ${1:-run} in
   run) wanted=("${run[@]}") ;;
   test) wanted=("${run[@]}" "${test[@]}") ;;
@@ -20,7 +22,8 @@ case ${1:-run} in
   bench) wanted=("${run[@]}" libbenchmark-dev) ;;
   windows) wanted=(cmake make "${windows[@]}") ;;
   windows-test) wanted=("${run[@]}" "${test[@]}" "${windows[@]}" googletest) ;;
-  *) echo "usage: $0 run|test|sanitize|fuzz|bench|windows|windows-test" >&2; exit 2 ;;
+  debian13) wanted=("${debian13[@]}") ;;
+  *) echo "usage: $0 run|test|sanitize|fuzz|bench|windows|windows-test|debian13" >&2; exit 2 ;;
 esac
 
 skip() { echo "note: $1; building with what is installed" >&2; exit 0; }
