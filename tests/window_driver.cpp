@@ -52,18 +52,19 @@ std::string testNow, stageNow;
 double testStart = -1;  // -1 between tests
 std::vector<pid_t> started;  // by startProgram, not yet waited for; they hold ctest's output open
 
-void watchTests(double limit) {
+// The test's stderr as it was at the start: a test may be capturing it when it sticks.
+void watchTests(double limit, int output) {
     for (;; sleep(1)) {
         std::unique_lock<std::mutex> hold(watched);
         if (testStart < 0 || now() - testStart < limit) continue;
-        std::fprintf(stderr, "watchdog: %s has run %.0f s; stuck while %s\n", testNow.c_str(),
-                     now() - testStart, stageNow.c_str());
-        std::fflush(stderr);
+        dprintf(output, "watchdog: %s has run %.0f s; stuck while %s\n", testNow.c_str(), now() - testStart,
+                stageNow.c_str());
         std::vector<pid_t> programs = started;
         hold.unlock();
         std::string stacks = "command -v gdb >/dev/null && gdb -p " + std::to_string(getpid()) +
-                             " -batch -ex 'thread apply all bt' </dev/null >&2 2>/dev/null";
-        if (std::system(stacks.c_str()) != 0) std::fprintf(stderr, "watchdog: no stacks (no gdb)\n");
+                             " -batch -ex 'thread apply all bt' </dev/null >&" + std::to_string(output) +
+                             " 2>/dev/null";
+        if (std::system(stacks.c_str()) != 0) dprintf(output, "watchdog: no stacks (no gdb)\n");
         for (pid_t program : programs) kill(program, SIGKILL);
         std::abort();
     }
@@ -93,7 +94,7 @@ class Watchdog : public testing::EmptyTestEventListener {
     const char* seconds = std::getenv("CLOTHSIM_WATCHDOG_SECONDS");
     double limit = seconds ? std::atof(seconds) : 90.0;
     testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
-    std::thread(watchTests, limit > 0 ? limit : 90.0).detach();
+    std::thread(watchTests, limit > 0 ? limit : 90.0, dup(2)).detach();
     return true;
 }();
 
