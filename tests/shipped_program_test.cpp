@@ -213,6 +213,7 @@ public:
     // Until `done` holds over what has been reported, or the deadline.
     template <typename Done>
     bool waitFor(Done done) {
+        testStage("waiting for what the program's Wayland connection reports");
         for (int tick = 0; tick < (int)(driverDeadlineSeconds * 100); ++tick, usleep(10000)) {
             read();
             if (done()) return true;
