@@ -40,6 +40,22 @@ wm_running() { xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/n
 DISPLAY=$display openbox --sm-disable </dev/null >"$state/openbox.log" 2>&1 &
 echo $! >"$state/openbox.pid"
 wait_for wm_running || fail "openbox did not start on $display"
+# openbox says it runs before it has finished starting: on a first run it is
+# still filling the font cache, and a window mapped meanwhile can stay unmapped
+# for good, its program waiting in SDL_ShowWindow. It has finished once a probe
+# window is mapped; a probe left unmapped is given up after 3 s for a new one.
+wm_maps() {
+  xev -display "$display" -geometry 16x16 -event structure </dev/null >"$state/probe.log" 2>&1 &
+  local probe=$! mapped=1 until=$((SECONDS + 3))
+  while ((SECONDS < until)); do
+    grep -q MapNotify "$state/probe.log" && { mapped=0; break; }
+    sleep 0.05
+  done
+  kill "$probe" 2>/dev/null; wait "$probe" 2>/dev/null
+  echo "probe $([ $mapped = 0 ] && echo mapped || echo "left unmapped")" >>"$state/openbox-probes"
+  return $mapped
+}
+wait_for wm_maps || fail "openbox maps no window on $display"
 
 weston_window() { xwininfo -display "$display" -root -tree | awk '/"Weston Compositor/ {print $1; exit}'; }
 weston_shown() { [ -n "$(weston_window)" ]; }
