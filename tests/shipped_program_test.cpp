@@ -225,7 +225,7 @@ private:
     std::string path, newestSurface;
     size_t offset = 0;
 
-    // "wl_surface@36" (libwayland before 1.22: "wl_surface#36") as "36".
+    // "wl_surface@36" (Debian 13's libwayland: "wl_surface#36") as "36".
     static std::string object(const std::string& line, const std::string& interface) {
         size_t at = line.find(interface + "@");
         if (at == std::string::npos) at = line.find(interface + "#");
