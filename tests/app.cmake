@@ -25,7 +25,7 @@ set(desktop_missing "")
 if(NOT X11_FOUND OR NOT X11_xcb_xtest_FOUND OR NOT XCB_DAMAGE_LIBRARY)
   list(APPEND desktop_missing "Xlib or XCB with XTEST and DAMAGE (libx11-dev libxcb-xtest0-dev libxcb-damage0-dev)")
 endif()
-foreach(program Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils xprop:x11-utils weston:weston)
+foreach(program Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils xprop:x11-utils xev:x11-utils weston:weston)
   string(REPLACE ":" ";" program ${program})
   list(GET program 0 name)
   list(GET program 1 package)
@@ -36,7 +36,8 @@ foreach(program Xvfb:xvfb openbox:openbox xdpyinfo:x11-utils xprop:x11-utils wes
 endforeach()
 if(desktop_missing)
   list(JOIN desktop_missing ", " desktop_missing)
-  message(STATUS "Desktop tests (label desktop) are off; missing: ${desktop_missing}")
+  message(STATUS "Desktop tests (label desktop) are off; missing: ${desktop_missing} "
+                 "(Debian's packages; the README lists other distributions')")
   return()
 endif()
 
