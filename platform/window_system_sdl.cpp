@@ -18,8 +18,6 @@
 #include "platform/window_system.h"
 
 #include <SDL.h>
-#include <cstdio>
-#include <cstring>
 
 // CLOTHSIM_X11_NONE builds the layer as if SDL had no X11 support.
 #if defined(SDL_VIDEO_DRIVER_X11) && !defined(CLOTHSIM_X11_NONE)
@@ -30,6 +28,7 @@
 #endif
 
 #include "platform/key_codes.h"
+#include "platform/terminal_output.h"
 
 struct PlatformModule {
     int unused;
@@ -501,11 +500,6 @@ void postQuitEvent(int exitCode) {
 
 // --- Message boxes -----------------------------------------------------------
 
-void reportFailure(const char* what, const char* why) {
-    std::fprintf(stderr, "clothsim: %s%s%s\n", what, *what ? ": " : "", why);
-    std::fflush(stderr);
-}
-
 const char* windowSystemError() { return SDL_GetError(); }
 
 WindowHandle windowWithKeyboardFocus() {
@@ -547,11 +541,8 @@ MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* c
     }
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0) {
-        // No display or no font: the failure still has to reach someone.
-        size_t length = std::strlen(text);
-        bool endsLine = length > 0 && text[length - 1] == '\n';
-        std::fprintf(stderr, "%s: %s%s", caption, text, endsLine ? "" : "\n");
-        std::fflush(stderr);
+        // No display or no font.
+        reportUnshownBox(caption, text);
         // As when the platform's own box fails: nothing said Yes.
         return buttons == messageButtonsYesNo ? messageAnswerNo : messageAnswerOk;
     }

@@ -9,6 +9,8 @@
 
 #include "platform/window_system.h"
 
+#include "platform/terminal_output.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -227,18 +229,10 @@ MessageAnswer showMessageBox(WindowHandle owner, const char* text, const char* c
     if (icon == messageIconInformation) type |= MB_ICONINFORMATION;
     const int pressed = MessageBoxA(hwnd(owner), text, caption, type);
     if (pressed == 0) {
-        // No box at all: the failure still has to reach someone.
-        const size_t length = std::strlen(text);
-        std::fprintf(stderr, "%s: %s%s", caption, text, length > 0 && text[length - 1] == '\n' ? "" : "\n");
-        std::fflush(stderr);
+        reportUnshownBox(caption, text);
     }
     if (buttons == messageButtonsYesNo) return pressed == IDYES ? messageAnswerYes : messageAnswerNo;
     return messageAnswerOk;
-}
-
-void reportFailure(const char* what, const char* why) {
-    std::fprintf(stderr, "clothsim: %s%s%s\n", what, *what ? ": " : "", why);
-    std::fflush(stderr);
 }
 
 // The reason this file noted itself, or Windows' for the last call that failed.
