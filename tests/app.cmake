@@ -63,8 +63,7 @@ target_include_directories(window_driver PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(window_driver PUBLIC X11::X11 X11::xcb X11::xcb_xtest ${XCB_DAMAGE_LIBRARY} GTest::gtest)
 
 # Message boxes of the shipped program are logged by a preloaded stand-in, so
-# the check is exact and nothing waits for a click. The programs run in-process
-# link it ahead of SDL, for the same reason.
+# the check is exact and nothing waits for a click.
 add_library(message_box_logger SHARED message_box_logger.cpp)
 target_link_libraries(message_box_logger PRIVATE SDL2::SDL2)
 if(CLOTHSIM_SANITIZE)
@@ -74,18 +73,14 @@ if(CLOTHSIM_SANITIZE)
   target_link_options(message_box_logger PRIVATE -fno-sanitize=all)
 endif()
 
-# Linked before anything calls it, so --as-needed would drop it.
-set(box_logger_first -Wl,--no-as-needed message_box_logger -Wl,--as-needed)
 add_executable(render_window_gl_tests render_window_gl_test.cpp)
-target_link_libraries(render_window_gl_tests PRIVATE ${box_logger_first} app window_system_sdl window_driver
-                      GTest::gtest_main)
+target_link_libraries(render_window_gl_tests PRIVATE app window_system_sdl window_driver GTest::gtest_main)
 gtest_discover_tests(render_window_gl_tests
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTIES ${x_test_properties})
 
 # The program in this process, and the shipped binary as a process of its own.
 add_executable(app_e2e_tests app_e2e_test.cpp shipped_program_test.cpp)
-target_link_libraries(app_e2e_tests PRIVATE ${box_logger_first} app window_system_sdl window_driver
-                      GTest::gtest_main)
+target_link_libraries(app_e2e_tests PRIVATE app window_system_sdl window_driver GTest::gtest_main)
 target_compile_definitions(app_e2e_tests PRIVATE
   CLOTHSIM_PATH="$<TARGET_FILE:clothsim>" PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   MESSAGE_BOX_LOGGER_PATH="$<TARGET_FILE:message_box_logger>"

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -223,7 +224,7 @@ public:
 
 private:
     std::string path, newestSurface;
-    size_t offset = 0;
+    size_t offset = 0;  // of the first line not read yet
 
     // "wl_surface@36" (Debian 13's libwayland: "wl_surface#36") as "36".
     static std::string object(const std::string& line, const std::string& interface) {
@@ -234,10 +235,11 @@ private:
         return line.substr(at, line.find_first_not_of("0123456789", at) - at);
     }
     static bool has(const std::string& line, const char* text) { return line.find(text) != std::string::npos; }
+    // Only what was written since the last look; a line not yet ended waits.
     void read() {
-        std::string text = fileText(path);
-        for (size_t end; (end = text.find('\n', offset)) != std::string::npos; offset = end + 1) {
-            std::string line = text.substr(offset, end - offset);
+        std::ifstream log(path);
+        log.seekg((std::streamoff)offset);
+        for (std::string line; std::getline(log, line) && !log.eof(); offset += line.size() + 1) {
             if (has(line, ".get_xdg_surface(")) {
                 ++windowsMade;
                 newestSurface = object(line, "wl_surface");
