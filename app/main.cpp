@@ -1,6 +1,7 @@
 // main -- the command line: options, then the program.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -61,5 +62,7 @@ int main(int argc, char** argv) {
         printUsage(stderr);
         return 2;
     }
-    return applicationMain();
+    // exit, not return: in the browser, a main that has let the page run in
+    // between would otherwise end without ending the program.
+    std::exit(applicationMain());
 }
