@@ -8,6 +8,8 @@
 #                      UndefinedBehaviorSanitizer (undefined behaviour and leaks fail)
 # ./build.sh windows   cross-build clothsim.exe and clothtrace.exe with mingw-w64
 # ./build.sh windows-test  the Windows build's tests, under Wine
+# ./build.sh web      build the browser version into build-web/ with emscripten
+# ./build.sh web-test  its tests: under node, and the page in headless Chromium
 # ./build.sh debian13  test and sanitize, as a new user would run them, in a fresh
 #                      Debian 13 root made with debootstrap (as root; CI runs it)
 set -euo pipefail
@@ -16,7 +18,9 @@ what=${1:-run}
 build=${BUILD:-build}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test | debian13) tools/install-deps.sh "$what" ;; esac
+case "$what" in run | test | bench | fuzz | sanitize | windows | windows-test | web | web-test | debian13)
+  tools/install-deps.sh "$what" ;;
+esac
 # Debian's and Ubuntu's clang, whatever its version.
 clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
 # CLOTHSIM_WERROR=ON in the environment turns warnings into errors (CI sets it).
@@ -33,7 +37,7 @@ case "$what" in
     cmake -S . -B "$build" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON
     cmake --build "$build" -j "$jobs"
     cd "$build"
-    exec ctest --output-on-failure -j "$jobs" -LE wine
+    exec ctest --output-on-failure -j "$jobs" -LE 'wine|web'
     ;;
   windows | windows-test)
     cmake -S . -B "$build-windows" "$werror" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -46,6 +50,24 @@ case "$what" in
     cmake --build "$build" -j "$jobs"
     cd "$build"
     exec ctest --output-on-failure -j "$jobs" -L wine
+    ;;
+  web | web-test)
+    # Debian's emscripten finds its JavaScript modules through NODE_PATH when
+    # the node on the PATH is not Debian's own.
+    NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B "$build-web" "$werror" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    NODE_PATH=/usr/share/nodejs cmake --build "$build-web" -j "$jobs" --target clothsim clothtrace
+    if [ "$what" = web ]; then
+      echo "Built $build-web/. Serve it with"
+      echo "  python3 -m http.server -d $build-web --bind 127.0.0.1 8000"
+      echo "and open http://127.0.0.1:8000/ in a browser."
+      exit 0
+    fi
+    # Compared with the desktop build, on the desktop tests' X server.
+    cmake -S . -B "$build" "$werror" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLOTHSIM_TESTS=ON \
+      -DCLOTHSIM_WEB_BUILD="$PWD/$build-web"
+    cmake --build "$build" -j "$jobs"
+    cd "$build"
+    exec ctest --output-on-failure -j "$jobs" -L web
     ;;
   bench)
     cmake -S . -B "$build-bench" -DCMAKE_BUILD_TYPE=Release -DCLOTHSIM_BENCH=ON -DCLOTHSIM_TESTS=OFF
@@ -78,7 +100,7 @@ case "$what" in
     exec tools/debian13-check.sh "$build"
     ;;
   *)
-    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]|windows|windows-test|debian13" >&2
+    echo "usage: ./build.sh run|test|bench|sanitize|fuzz [SECONDS]|windows|windows-test|web|web-test|debian13" >&2
     exit 2
     ;;
 esac

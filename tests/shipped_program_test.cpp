@@ -108,6 +108,37 @@ TEST_F(ShippedProgram, HeldKeyKeepsActingThroughItsRepeatsAndStopsWhenReleased) 
     EXPECT_EQ(waitForExit(program), 0);
 }
 
+// R held, the sheet stays flat over the lit sphere: the cloth shows its
+// picture and the sphere its yellow highlight. The frame is what the browser
+// build is compared with; CLOTHSIM_STILL_SHEET_PPM names where it is kept.
+TEST_F(ShippedProgram, StillSheetShowsItsPictureOverTheHighlightedSphere) {
+    pid_t program = start();
+    WindowDriver user;
+    XWindowId window = user.waitForWindow(title, program);
+    if (window && user.waitForFocus(window)) {
+        user.pressKey("r");
+        user.waitForFrames(window, 10);
+        EXPECT_TRUE(user.pictureStaysStill(window));
+        const Screenshot shot = user.screenshot(window);
+        // Seen from below in the light from above, the flat sheet is dim:
+        // about 240 colours in the upper third.
+        EXPECT_GT(coloursOfTheCloth(shot), 150u);
+        bool highlight = false;
+        for (size_t p = 0; p + 2 < shot.rgb.size(); p += 3)
+            highlight |= shot.rgb[p] > 220 && shot.rgb[p + 1] > 220 && shot.rgb[p + 2] + 40 < shot.rgb[p];
+        EXPECT_TRUE(highlight);
+        if (const char* path = std::getenv("CLOTHSIM_STILL_SHEET_PPM")) {
+            std::ofstream(path, std::ios::binary)
+                << "P6\n" << shot.width << ' ' << shot.height << "\n255\n"
+                << std::string(shot.rgb.begin(), shot.rgb.end());
+        }
+        user.releaseKey("r");
+        user.pressKeyUntilGone(window, "Escape");
+    }
+    EXPECT_EQ(user.failure(), "");
+    EXPECT_EQ(waitForExit(program), 0);
+}
+
 // No picture where it is looked for, a FIFO nobody writes to or a folder in its
 // place: one box, at once; the terminal is told which file and why, and the
 // status says it failed. The boxes are logged by a preloaded stand-in, so

@@ -98,7 +98,8 @@ function readPpm(path) {
 }
 const meanDifference = (a, b) => { let sum = 0; for (let k = 0; k < a.rgb.length; ++k) sum += Math.abs(a.rgb[k] - b.rgb[k]); return sum / a.rgb.length; };
 const same = (a, b) => a.rgb.equals(b.rgb);
-const colours = (p) => { const seen = new Set(); for (let k = 0; k < p.rgb.length; k += 3) seen.add(p.rgb.readUIntBE(k, 3)); return seen.size; };
+// Distinct colours in the upper third, where the sheet is, as the desktop test counts them.
+const colours = (p) => { const seen = new Set(); for (let k = 0; k < p.rgb.length / 3; k += 3) seen.add(p.rgb.readUIntBE(k, 3)); return seen.size; };
 // The sphere's highlight: the light's yellow specular over the grey sphere.
 const highlight = (p) => { for (let k = 0; k < p.rgb.length; k += 3) if (p.rgb[k] > 220 && p.rgb[k + 1] > 220 && p.rgb[k + 2] < p.rgb[k] - 40) return true; return false; };
 async function changes(times = 4) { let last = await shot(); for (let n = 0; n < times; ++n) { await sleep(150); const now = await shot(); if (same(now, last)) return false; last = now; } return true; }
@@ -137,10 +138,11 @@ try {
       await sleep(2000);
       console.log(`frames per second: ${((await evaluate('Module.framesPresented')) - frames) / 2}`);
       const browser = await shot(), desktop = readPpm(desktopPpm), difference = meanDifference(browser, desktop);
-      // Measured: 1.1 to 1.3 between llvmpipe and SwiftShader; 4 leaves room for another GPU's rounding.
-      check(difference < 4, `the still sheet matches the desktop's frame: mean difference ${difference.toFixed(2)} per channel`);
+      // Measured 0.06 between Mesa's llvmpipe and SwiftShader: the same picture but
+      // for rounding. A wrong light or a missing texture moves it by 5 or more.
+      check(difference < 1, `the still sheet matches the desktop's frame: mean difference ${difference.toFixed(2)} per channel`);
       check(highlight(browser) && highlight(desktop), 'the sphere has its highlight in both');
-      check(colours(browser) > 1000 && colours(desktop) > 1000, `the cloth shows its picture: ${colours(browser)} colours, desktop ${colours(desktop)}`);
+      check(colours(browser) > 150 && colours(desktop) > 150, `the cloth shows its picture: ${colours(browser)} colours, desktop ${colours(desktop)}`);
     }
     if (drew && scenario === 'keys') {
       await press('R');

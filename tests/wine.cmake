@@ -17,8 +17,8 @@ set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP Wine TIMEOUT 12
 set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP Wine LABELS wine)
 
 add_test(NAME wine.clothtrace_matches_linux
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-clothtrace.sh ${WINE_PROGRAM} ${windows}/tools/clothtrace.exe
-          $<TARGET_FILE:clothtrace>)
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/clothtrace-matches.sh $<TARGET_FILE:clothtrace>
+          ${WINE_PROGRAM} ${windows}/tools/clothtrace.exe)
 add_test(NAME wine.cloth_tests COMMAND ${WINE_PROGRAM} ${windows}/tests/cloth_tests.exe)
 set_tests_properties(wine.clothtrace_matches_linux wine.cloth_tests PROPERTIES
   FIXTURES_REQUIRED Wine LABELS wine TIMEOUT 300 ENVIRONMENT "WINEPREFIX=${wine_prefix};WINEDEBUG=-all")

@@ -13,6 +13,7 @@ test=(libgtest-dev libx11-dev libxcb-xtest0-dev libxcb-damage0-dev xvfb openbox 
       xfonts-base libgl1-mesa-dri weston libdecor-0-plugin-1-cairo desktop-file-utils gdb)
 clang=(clang libclang-rt-dev llvm)  # libFuzzer and the sanitizer runtimes; llvm symbolizes
 windows=(g++-mingw-w64-x86-64-posix wine64)
+web=(emscripten)  # its clang, binaryen, node and prebuilt libraries, all offline
 debian13=(debootstrap git)  # a fresh Debian 13 root, and this repository cloned into it
 case ${1:-run} in
   run) wanted=("${run[@]}") ;;
@@ -22,8 +23,10 @@ case ${1:-run} in
   bench) wanted=("${run[@]}" libbenchmark-dev) ;;
   windows) wanted=(cmake make "${windows[@]}") ;;
   windows-test) wanted=("${run[@]}" "${test[@]}" "${windows[@]}" googletest) ;;
+  web) wanted=(cmake make "${web[@]}") ;;
+  web-test) wanted=("${run[@]}" "${test[@]}" "${web[@]}" chromium) ;;
   debian13) wanted=("${debian13[@]}") ;;
-  *) echo "usage: $0 run|test|sanitize|fuzz|bench|windows|windows-test|debian13" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|sanitize|fuzz|bench|windows|windows-test|web|web-test|debian13" >&2; exit 2 ;;
 esac
 
 skip() { echo "note: $1; building with what is installed" >&2; exit 0; }
