@@ -1,7 +1,7 @@
 // The browser build in headless Chromium, driven over the DevTools protocol on
 // --remote-debugging-pipe and judged by what the page shows and says.
 //
-//   node web_page_test.mjs CHROMIUM BUILD_WEB DESKTOP_PPM draws|keys|missing-picture
+//   node web_page_test.mjs CHROMIUM BUILD_WEB DESKTOP_PPM draws|keys|missing-picture|no-webgl
 //
 // The page is served from BUILD_WEB on loopback; DESKTOP_PPM is the desktop
 // program's frame of the still sheet (R held) in its 640 x 480 window.
@@ -36,7 +36,7 @@ await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
 const profile = mkdtempSync(join(tmpdir(), 'clothsim-chromium-'));
 const browser = spawn(chromium, ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
   '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic',
-  `--user-data-dir=${profile}`, '--remote-debugging-pipe', 'about:blank'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
+  `--user-data-dir=${profile}`, '--remote-debugging-pipe', ...(scenario === 'no-webgl' ? ['--disable-webgl'] : []), 'about:blank'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
 let nextId = 1, received = '';
 const pending = new Map(), listeners = [];
 browser.stdio[4].on('data', (chunk) => {
@@ -124,10 +124,12 @@ async function reopen() {
 const started = Date.now();
 await send('Page.navigate', { url: `http://127.0.0.1:${server.address().port}/` });
 try {
-  if (scenario === 'missing-picture') {
+  const failure = { 'missing-picture': ['Initialization Failed.', 'cannot read Data/foulard.bmp: No such file'],
+    'no-webgl': ["Can't Create A GL Rendering Context.", 'cannot create the OpenGL context: this browser offers no WebGL'] }[scenario];
+  if (failure) {
     check(await until("document.getElementById('status').textContent.includes('has ended')", 20), 'the page says the program has ended');
-    check(dialogs.some((d) => d.includes('Initialization Failed.')), `the box's text reached the dialog: ${JSON.stringify(dialogs)}`);
-    check(console_.some((line) => line.includes('cannot read Data/foulard.bmp')), `the console names the picture: ${JSON.stringify(console_)}`);
+    check(dialogs.some((d) => d.includes(failure[0])), `the box's text reached the dialog: ${JSON.stringify(dialogs)}`);
+    check(console_.some((line) => line.includes(failure[1])), `the console says why: ${JSON.stringify(console_)}`);
   } else {
     const drew = await until("(window.Module && Module.framesPresented) > 0", 10);
     check(drew, `the page draws within 10 s (first frame after ${Date.now() - started} ms)`);
@@ -173,9 +175,11 @@ try {
     }
   }
 } finally {
-  browser.kill();
-  await new Promise((resolve) => browser.once('exit', resolve));
+  // Closed as a user would, so its helper processes are gone before the profile is.
+  const exited = new Promise((resolve) => browser.once('exit', resolve));
+  send('Browser.close').catch(() => {});
+  if (await Promise.race([exited.then(() => true), sleep(5000)]) !== true) browser.kill('SIGKILL'), await exited;
   server.close();
-  rmSync(profile, { recursive: true, force: true });
+  rmSync(profile, { recursive: true, force: true, maxRetries: 10 });
 }
 process.exit(failures.length ? 1 : 0);
