@@ -136,9 +136,13 @@ try {
     if (drew && scenario === 'draws') {
       await press('R');
       await sleep(500);
-      const frames = await evaluate('Module.framesPresented');
+      // The figures for the record: the frame rate, and the page's own work per frame.
+      await send('Performance.enable');
+      const busy = async () => (await send('Performance.getMetrics')).metrics.find((m) => m.name === 'TaskDuration').value;
+      const frames = await evaluate('Module.framesPresented'), before = await busy();
       await sleep(2000);
-      console.log(`frames per second: ${((await evaluate('Module.framesPresented')) - frames) / 2}`);
+      const shown = (await evaluate('Module.framesPresented')) - frames;
+      console.log(`frames per second: ${shown / 2}; main thread busy ${((await busy() - before) * 1000 / shown).toFixed(2)} ms a frame`);
       const browser = await shot(), desktop = readPpm(desktopPpm), difference = meanDifference(browser, desktop);
       // Measured 0.06 between Mesa's llvmpipe and SwiftShader: the same picture but
       // for rounding. A wrong light or a missing texture moves it by 5 or more.
