@@ -10,6 +10,7 @@
 #include "render/reset_scene.h"
 
 unsigned char KeyState[keyCodeCount];
+PointerState Pointer;
 unsigned char smoothNormalsLatch = 1;
 unsigned char pinsLatch = 1;
 
@@ -43,6 +44,29 @@ static void moveLevel(double sign, float turn) {
     Camera.z = (float)(Camera.z + sign * (moveStep * std::sin(heading)));
 }
 
+static void tilt(int direction) {
+    if (direction < 0 && Camera.pitch > -pitchLimit)
+        Camera.pitch = (float)((double)Camera.pitch - pitchStep);
+    if (direction > 0 && Camera.pitch < pitchLimit)
+        Camera.pitch = (float)((double)Camera.pitch + pitchStep);
+}
+
+static void turn(int direction) {
+    if (direction > 0) Camera.yaw = (float)((double)Camera.yaw + yawStep);
+    if (direction < 0) Camera.yaw = (float)((double)Camera.yaw - yawStep);
+}
+
+// As many passes of Page Up or Down, Up or Down, Left or Right as the pointer
+// asked for, after this pass's keys.
+static void applyPointerSteps() {
+    for (; Pointer.tilt != 0; Pointer.tilt -= Pointer.tilt > 0 ? 1 : -1)
+        tilt(Pointer.tilt);
+    for (; Pointer.walk != 0; Pointer.walk -= Pointer.walk > 0 ? 1 : -1)
+        moveLevel(Pointer.walk > 0 ? 1.0 : -1.0, 90.0f);
+    for (; Pointer.turn != 0; Pointer.turn -= Pointer.turn > 0 ? 1 : -1)
+        turn(Pointer.turn);
+}
+
 // Z and B: acts on the pass the key goes down, re-armed only by a pass that
 // sees it up.
 static void latchedToggle(int key, unsigned char* latch, unsigned char* flag) {
@@ -54,10 +78,8 @@ static void latchedToggle(int key, unsigned char* latch, unsigned char* flag) {
 }
 
 bool applyKeys() {
-    if (KeyState[keyPageUp] && Camera.pitch > -pitchLimit)
-        Camera.pitch = (float)((double)Camera.pitch - pitchStep);
-    if (KeyState[keyPageDown] && Camera.pitch < pitchLimit)
-        Camera.pitch = (float)((double)Camera.pitch + pitchStep);
+    if (KeyState[keyPageUp]) tilt(-1);
+    if (KeyState[keyPageDown]) tilt(1);
 
     // W and the Up and Down arrows use the yaw from before this pass's turn;
     // A and D use the turned one.
@@ -65,8 +87,8 @@ bool applyKeys() {
     if (KeyState[keyUp]) moveLevel(1.0, 90.0f);
     if (KeyState[keyS]) moveForward(-1.0);
     if (KeyState[keyDown]) moveLevel(-1.0, 90.0f);
-    if (KeyState[keyRight]) Camera.yaw = (float)((double)Camera.yaw + yawStep);
-    if (KeyState[keyLeft]) Camera.yaw = (float)((double)Camera.yaw - yawStep);
+    if (KeyState[keyRight]) turn(1);
+    if (KeyState[keyLeft]) turn(-1);
 
     // N and M act in every pass the key is down: held, they flicker.
     if (KeyState[keyN]) showNormals = !showNormals;
@@ -74,6 +96,7 @@ bool applyKeys() {
 
     if (KeyState[keyA]) moveLevel(1.0, 0.0f);
     if (KeyState[keyD]) moveLevel(1.0, 180.0f);
+    applyPointerSteps();
 
     // A failed texture load leaves the cloth reset and the old texture bound.
     if (KeyState[keyR]) resetScene();

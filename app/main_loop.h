@@ -7,6 +7,25 @@
 // by handleWindowMessage; the loop itself clears only F1's flag.
 extern unsigned char KeyState[keyCodeCount];
 
+// The pointer: the camera steps it has asked for since the last key pass,
+// each what one pass of its key does (recorded by handleWindowMessage, applied
+// and cleared by applyKeys; a drag turns and tilts, the wheel walks), and the
+// drag under way with the pixels not yet worth a step.
+struct PointerState {
+    int turn;  // Right steps; negative: Left
+    int tilt;  // Page Down steps; negative: Page Up
+    int walk;  // Up steps; negative: Down
+    bool dragging;
+    int x, y;            // where the drag was last
+    int carryX, carryY;  // pixels dragged, short of a step
+    int wheelCarry;      // a part of a notch
+};
+extern PointerState Pointer;
+// One key step for every this many pixels dragged, the rest carried to the next move.
+constexpr int dragPixelsPerStep = 10;
+// Up or Down steps a wheel notch walks.
+constexpr int walkStepsPerNotch = 3;
+
 // Make Z and B act once per press. Both start set, so a key already held when
 // the program starts does nothing until it has been released once.
 extern unsigned char smoothNormalsLatch;

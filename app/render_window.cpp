@@ -31,6 +31,33 @@ PixelFormatRequest pixelFormatRequest = {
 static const char* const creationCaption = "ERROR";
 static const char* const shutdownCaption = "SHUTDOWN ERROR";
 
+static int signedLow(intptr_t value) { return (int16_t)(value & 0xFFFF); }
+static int signedHigh(intptr_t value) { return (int16_t)((value >> 16) & 0xFFFF); }
+
+// Whole steps in the pixels moved plus those carried; the rest is carried on.
+static int takeSteps(int* carry, int pixels, int perStep) {
+    *carry += pixels;
+    const int steps = *carry / perStep;
+    *carry -= steps * perStep;
+    return steps;
+}
+
+static void endDrag() {
+    if (!Pointer.dragging) return;
+    Pointer.dragging = false;
+    releasePointer();
+}
+
+// The scene follows the pointer: dragging right turns the view left, dragging
+// down tilts it up.
+static void followPointer(intptr_t position) {
+    const int x = signedLow(position), y = signedHigh(position);
+    Pointer.turn -= takeSteps(&Pointer.carryX, x - Pointer.x, dragPixelsPerStep);
+    Pointer.tilt -= takeSteps(&Pointer.carryY, y - Pointer.y, dragPixelsPerStep);
+    Pointer.x = x;
+    Pointer.y = y;
+}
+
 // Beside each box a terminal user is told in plain words what failed (`what`)
 // and the window system's reason.
 static void reportShutdownError(const char* text, const char* what) {
@@ -124,6 +151,7 @@ bool openRenderWindow(const char* title, int width, int height, int bits, bool f
 }
 
 void closeRenderWindow() {
+    endDrag();
     if (AppWindow.fullscreen) {
         restoreDisplayMode();
         showCursor();
@@ -173,6 +201,29 @@ intptr_t handleWindowMessage(WindowHandle window, WindowMessage message, uintptr
     case windowMessageActivate:
         // Losing the focus without being minimised keeps the frames coming.
         AppWindow.active = ((first >> 16) & 0xFFFF) == 0;
+        if ((first & 0xFFFF) == activateInactive) endDrag();
+        return 0;
+    case windowMessageButtonDown:
+        Pointer.dragging = true;
+        Pointer.x = signedLow(second);
+        Pointer.y = signedHigh(second);
+        Pointer.carryX = Pointer.carryY = 0;
+        capturePointer(window);
+        return 0;
+    case windowMessageButtonUp:
+        endDrag();
+        return 0;
+    case windowMessagePointerMove:
+        // A release we never saw (another window took the pointer) ends it too.
+        if (Pointer.dragging && !(first & pointerButtonPrimary)) endDrag();
+        if (Pointer.dragging) followPointer(second);
+        return 0;
+    case windowMessageWheel:
+        Pointer.walk +=
+            walkStepsPerNotch * takeSteps(&Pointer.wheelCarry, signedHigh((intptr_t)first), wheelNotch);
+        return 0;
+    case windowMessageCaptureLost:
+        Pointer.dragging = false;
         return 0;
     case windowMessageSystemCommand:
         if (first == systemCommandScreenSave || first == systemCommandMonitorPower) return 0;

@@ -63,7 +63,19 @@ enum WindowMessage {
     windowMessageSystemKeyUp,
     windowMessageSize,           // second: low 16 bits client width, high 16 bits height, in pixels
     windowMessageQuit,           // posted by postQuitEvent; first: the exit code
+    // The pointer, as Windows' left-button messages: a finger on a touch screen
+    // is the primary button. second: low 16 bits x, high 16 bits y, signed, in
+    // client pixels; first: the buttons held (pointerButtonPrimary).
+    windowMessageButtonDown,     // the primary button pressed over the window
+    windowMessageButtonUp,       // ... released; anywhere while the window has the capture
+    windowMessagePointerMove,
+    windowMessageWheel,          // first: high 16 bits the signed turn, wheelNotch a notch,
+                                 // positive away from the user (as walking on)
+    windowMessageCaptureLost,    // the pointer's capture has gone elsewhere
 };
+
+constexpr uintptr_t pointerButtonPrimary = 0x0001;
+constexpr int wheelNotch = 120;
 
 constexpr uintptr_t activateInactive = 0;
 constexpr uintptr_t activateActive = 1;
@@ -135,6 +147,10 @@ bool destroyWindow(WindowHandle window);
 void showWindow(WindowHandle window);
 void bringWindowToFront(WindowHandle window);
 void giveKeyboardFocus(WindowHandle window);
+// While a button is held, the pointer's messages come to this window wherever
+// the pointer goes, until releasePointer (or windowMessageCaptureLost).
+void capturePointer(WindowHandle window);
+void releasePointer();
 
 DeviceContextHandle getDeviceContext(WindowHandle window);
 bool releaseDeviceContext(WindowHandle window, DeviceContextHandle deviceContext);

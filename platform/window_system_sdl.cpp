@@ -179,6 +179,14 @@ void giveKeyboardFocus(WindowHandle window) {
     if (window) SDL_SetWindowInputFocus(window->window);
 }
 
+// SDL captures the window with the keyboard focus; it then reports every move
+// and the release, wherever the pointer is.
+void capturePointer(WindowHandle window) {
+    if (window) SDL_CaptureMouse(SDL_TRUE);
+}
+
+void releasePointer() { SDL_CaptureMouse(SDL_FALSE); }
+
 DeviceContextHandle getDeviceContext(WindowHandle window) {
     if (!window || window != currentWindow) return nullptr;
     return &window->drawable;
@@ -436,6 +444,34 @@ static WindowEvent keyEvent(SDL_Keycode key, Uint16 mod, bool down) {
     return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
 }
 
+static intptr_t packedPosition(int x, int y) {
+    return (intptr_t)(((uintptr_t)(uint16_t)y << 16) | (uint16_t)x);
+}
+
+// The left button (SDL makes a finger on a touch screen the left button) and
+// the wheel; the other buttons are default processing, as on Windows.
+static WindowEvent pointerEvent(const SDL_Event& sdl) {
+    switch (sdl.type) {
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (sdl.button.button != SDL_BUTTON_LEFT) return otherEvent();
+        return WindowEvent{currentWindow, sdl.type == SDL_MOUSEBUTTONDOWN ? windowMessageButtonDown : windowMessageButtonUp,
+                           sdl.type == SDL_MOUSEBUTTONDOWN ? pointerButtonPrimary : 0,
+                           packedPosition(sdl.button.x, sdl.button.y)};
+    case SDL_MOUSEMOTION:
+        return WindowEvent{currentWindow, windowMessagePointerMove,
+                           (sdl.motion.state & SDL_BUTTON_LMASK) ? pointerButtonPrimary : 0,
+                           packedPosition(sdl.motion.x, sdl.motion.y)};
+    default: {
+        // Turned away from the user is positive, whichever way the system scrolls.
+        float notches = sdl.wheel.preciseY;
+        if (sdl.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+        const int turned = (int)SDL_roundf(notches * wheelNotch);
+        return WindowEvent{currentWindow, windowMessageWheel, (uintptr_t)(uint16_t)(int16_t)turned << 16, 0};
+    }
+    }
+}
+
 static WindowEvent translate(const SDL_Event& sdl) {
     if (sdl.type == SDL_KEYDOWN || sdl.type == SDL_KEYUP)
         return keyEvent(sdl.key.keysym.sym, sdl.key.keysym.mod, sdl.type == SDL_KEYDOWN);
@@ -451,6 +487,13 @@ static WindowEvent translate(const SDL_Event& sdl) {
         // A signal or the last window closing: the same request as the close button.
         return WindowEvent{currentWindow, windowMessageClose, 0, 0};
     }
+    if ((sdl.type == SDL_MOUSEBUTTONDOWN || sdl.type == SDL_MOUSEBUTTONUP) && currentWindow &&
+        sdl.button.windowID == currentWindow->windowId)
+        return pointerEvent(sdl);
+    if (sdl.type == SDL_MOUSEMOTION && currentWindow && sdl.motion.windowID == currentWindow->windowId)
+        return pointerEvent(sdl);
+    if (sdl.type == SDL_MOUSEWHEEL && currentWindow && sdl.wheel.windowID == currentWindow->windowId)
+        return pointerEvent(sdl);
     if (sdl.type != SDL_WINDOWEVENT || !currentWindow || sdl.window.windowID != currentWindow->windowId)
         return otherEvent();
 

@@ -14,6 +14,9 @@
 //   browser run until its next animation frame once per pass, when it presents
 //   or, if it drew nothing, when it finds the queue empty.
 // - message boxes: the browser's alert and confirm (OK answers Yes).
+// - the pointer: pointer events, so that mouse, pen and finger are one. One
+//   finger drags; two turn into the wheel's walk: spreading them, or moving
+//   them up, walks on, 100 CSS pixels a notch as for a wheel's pixels.
 
 #include "platform/window_system.h"
 
@@ -93,6 +96,70 @@ EM_JS(int, browserBox, (const char* text, int question), {
     return 0;
 });
 // Module.framesPresented counts the frames shown, for the page and its tests.
+// The canvas's pointer events, handed to webPointer and webWheel below.
+EM_JS(void, listenToPointer, (), {
+    const canvas = document.getElementById('canvas');
+    const fingers = new Map();
+    let pinch = null;
+    const at = (event) => {
+        const box = canvas.getBoundingClientRect();
+        return [Math.round(event.clientX - box.left), Math.round(event.clientY - box.top)];
+    };
+    const spread = () => {
+        const [a, b] = [...fingers.values()];
+        return { distance: Math.hypot(a[0] - b[0], a[1] - b[1]), y: (a[1] + b[1]) / 2 };
+    };
+    canvas.addEventListener('pointerdown', (event) => {
+        if (event.pointerType === 'touch') {
+            fingers.set(event.pointerId, at(event));
+            if (fingers.size === 2) {
+                _webPointer(3, 0, 0, 0);  // the one-finger drag gives way to walking
+                pinch = spread();
+            }
+            if (fingers.size > 1) return;
+        } else if (event.button !== 0) {
+            return;
+        }
+        canvas.clothsimPointer = event.pointerId;
+        _webPointer(0, ...at(event), 1);
+    });
+    canvas.addEventListener('pointermove', (event) => {
+        if (fingers.has(event.pointerId)) fingers.set(event.pointerId, at(event));
+        if (pinch && fingers.size === 2) {
+            const now = spread();
+            _webWheel(now.y - pinch.y - (now.distance - pinch.distance));
+            pinch = now;
+        } else if (!pinch) {
+            _webPointer(2, ...at(event), event.buttons & 1);
+        }
+    });
+    const lift = (event) => {
+        fingers.delete(event.pointerId);
+        if (pinch) {
+            if (fingers.size === 0) pinch = null;
+        } else if (event.pointerId === canvas.clothsimPointer) {
+            _webPointer(1, ...at(event), 0);
+        }
+    };
+    canvas.addEventListener('pointerup', lift);
+    canvas.addEventListener('pointercancel', lift);
+    canvas.addEventListener('lostpointercapture', () => _webPointer(3, 0, 0, 0));
+    // Not passive, so that the page neither scrolls nor zooms instead.
+    canvas.addEventListener('wheel', (event) => {
+        event.preventDefault();
+        _webWheel(event.deltaY * [1, 100 / 3, 100][event.deltaMode]);
+    }, { passive: false });
+});
+EM_JS(void, setPointerCapture, (int on), {
+    const canvas = document.getElementById('canvas');
+    try {
+        if (on) canvas.setPointerCapture(canvas.clothsimPointer);
+        else canvas.releasePointerCapture(canvas.clothsimPointer);
+    } catch (error) {
+        // the pointer is up already: nothing to capture or release
+    }
+});
+
 EM_ASYNC_JS(void, waitForAnimationFrame, (int presenting), {
     if (presenting) Module.framesPresented = (Module.framesPresented || 0) + 1;
     await new Promise((resolve) => requestAnimationFrame(resolve));
@@ -160,6 +227,39 @@ static EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent*, void*) 
     return EM_FALSE;
 }
 
+static intptr_t packedPosition(int x, int y) {
+    return (intptr_t)(((uintptr_t)(uint16_t)y << 16) | (uint16_t)x);
+}
+
+// kind: 0 down, 1 up, 2 move, 3 capture lost.
+extern "C" EMSCRIPTEN_KEEPALIVE void webPointer(int kind, int x, int y, int primaryHeld) {
+    static const WindowMessage messages[] = {windowMessageButtonDown, windowMessageButtonUp,
+                                             windowMessagePointerMove, windowMessageCaptureLost};
+    if (kind < 0 || kind > 3) return;
+    post(liveWindow(), messages[kind], primaryHeld ? pointerButtonPrimary : 0, packedPosition(x, y));
+}
+
+// Pixels down the page, as the browser reports a wheel: 100 of them a notch,
+// away from the user the other way; the rest waits for the next turn.
+static double wheelPixels;
+extern "C" EMSCRIPTEN_KEEPALIVE void webWheel(double pixels) {
+    wheelPixels += pixels;
+    const int notches = (int)(wheelPixels / 100.0);
+    wheelPixels -= notches * 100.0;
+    if (notches != 0)
+        post(liveWindow(), windowMessageWheel, (uintptr_t)(uint16_t)(int16_t)(-notches * wheelNotch) << 16, 0);
+}
+
+// The page's buttons for touch screens: the key goes down, and up again once
+// one key pass has seen it (a key down and up between two passes is never seen).
+static int tappedKey, tapStage;  // 1: down queued; 2: a pass is seeing it
+extern "C" EMSCRIPTEN_KEEPALIVE void webTapKey(int key) {
+    if (tapStage != 0 || !liveWindow() || key <= 0 || key >= keyCodeCount) return;
+    post(liveWindow(), windowMessageKeyDown, (uintptr_t)key, 0);
+    tappedKey = key;
+    tapStage = 1;
+}
+
 static void listen(bool on) {
     emscripten_set_keydown_callback(canvasSelector, nullptr, EM_FALSE, on ? onKey : nullptr);
     emscripten_set_keyup_callback(canvasSelector, nullptr, EM_FALSE, on ? onKey : nullptr);
@@ -171,7 +271,13 @@ static void listen(bool on) {
 }
 
 bool takeEvent(WindowEvent* event) {
+    if (tapStage == 2) {
+        post(liveWindow(), windowMessageKeyUp, (uintptr_t)tappedKey, 0);
+        tapStage = 0;
+    }
     if (queueLength == 0) {
+        // The tapped key's down has been taken: this pass sees it.
+        if (tapStage == 1) tapStage = 2;
         // A pass that drew nothing still lets the page run, or it would hang.
         if (!presentedSincePoll) waitForAnimationFrame(0);
         presentedSincePoll = false;
@@ -227,6 +333,7 @@ WindowHandle createWindow(const char*, const char* title, WindowStyle, int, int,
     makeCanvas(title);
     canvasWindow = PlatformWindow{true, false, false};
     listen(true);
+    listenToPointer();
     return &canvasWindow;
 }
 
@@ -255,6 +362,14 @@ void showWindow(WindowHandle window) {
 }
 
 void bringWindowToFront(WindowHandle) {}
+
+void capturePointer(WindowHandle window) {
+    if (window == liveWindow()) setPointerCapture(1);
+}
+
+void releasePointer() {
+    if (liveWindow()) setPointerCapture(0);
+}
 
 void giveKeyboardFocus(WindowHandle window) {
     if (window == liveWindow()) focusCanvas();

@@ -38,6 +38,11 @@ static WindowMessage seamMessage(UINT message) {
     case WM_SYSKEYUP: return windowMessageSystemKeyUp;
     case WM_SIZE: return windowMessageSize;
     case WM_QUIT: return windowMessageQuit;
+    case WM_LBUTTONDOWN: return windowMessageButtonDown;
+    case WM_LBUTTONUP: return windowMessageButtonUp;
+    case WM_MOUSEMOVE: return windowMessagePointerMove;
+    case WM_MOUSEWHEEL: return windowMessageWheel;
+    case WM_CAPTURECHANGED: return windowMessageCaptureLost;
     default: return windowMessageOther;
     }
 }
@@ -101,6 +106,8 @@ bool destroyWindow(WindowHandle window) { return DestroyWindow(hwnd(window)) != 
 void showWindow(WindowHandle window) { ShowWindow(hwnd(window), SW_SHOW); }
 void bringWindowToFront(WindowHandle window) { SetForegroundWindow(hwnd(window)); }
 void giveKeyboardFocus(WindowHandle window) { SetFocus(hwnd(window)); }
+void capturePointer(WindowHandle window) { SetCapture(hwnd(window)); }
+void releasePointer() { ReleaseCapture(); }
 
 DeviceContextHandle getDeviceContext(WindowHandle window) {
     return reinterpret_cast<DeviceContextHandle>(GetDC(hwnd(window)));

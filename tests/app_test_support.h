@@ -23,6 +23,7 @@ inline void resetApplicationState() {
     smoothNormalsLatch = 1;
     pinsLatch = 1;
     Camera = CameraState{};
+    Pointer = PointerState{};
     clearClothState();
 }
 

@@ -194,6 +194,8 @@ bool destroyWindow(WindowHandle window) {
 void showWindow(WindowHandle) { fakeCalls.push_back("showWindow"); }
 void bringWindowToFront(WindowHandle) { fakeCalls.push_back("bringWindowToFront"); }
 void giveKeyboardFocus(WindowHandle) { fakeCalls.push_back("giveKeyboardFocus"); }
+void capturePointer(WindowHandle) { fakeCalls.push_back("capturePointer"); }
+void releasePointer() { fakeCalls.push_back("releasePointer"); }
 
 DeviceContextHandle getDeviceContext(WindowHandle window) {
     if (called("getDeviceContext") || !window || window != liveWindow) return nullptr;

@@ -135,6 +135,59 @@ TEST_F(CameraKeys, OppositeKeysHeldTogetherStayPut) {
     EXPECT_EQ(Camera.pitch, 30.0f);
 }
 
+// Pointer messages through the handler, then key passes: the camera ends where
+// the key passes the drag or wheel stands for take it, remainders carried, and
+// no switch changes. The scene follows the pointer, so a drag right is Left.
+TEST_F(CameraKeys, PointerMovesAsItsKeyStepsWould) {
+    struct Message {
+        WindowMessage message;
+        uintptr_t first;
+        int x, y;
+    };
+    const Message down = {windowMessageButtonDown, pointerButtonPrimary, 100, 100},
+                  up = {windowMessageButtonUp, 0, 100, 100}, lost = {windowMessageCaptureLost, 0, 0, 0},
+                  unfocused = {windowMessageActivate, activateInactive, 0, 0};
+    auto to = [](int x, int y) { return Message{windowMessagePointerMove, pointerButtonPrimary, x, y}; };
+    auto wheel = [](int turn) { return Message{windowMessageWheel, (uintptr_t)(uint16_t)(int16_t)turn << 16, 0, 0}; };
+    const struct {
+        const char* what;
+        std::vector<Message> messages;
+        int key, steps;
+    } cases[] = {
+        {"35 px right: 3 Left, then 5 px more: a 4th", {down, to(135, 100), to(140, 100), up}, keyLeft, 4},
+        {"25 px up: 2 Page Down", {down, to(100, 75), up}, keyPageDown, 2},
+        {"9 px: nothing yet", {down, to(91, 109)}, 0, 0},
+        {"2000 px down: Page Up as far as it goes", {down, to(100, 2100)}, keyPageUp, 200},
+        {"a notch away: 3 Up", {wheel(wheelNotch)}, keyUp, 3},
+        {"two half notches back: 3 Down", {wheel(-60), to(500, 500), wheel(-60)}, keyDown, 3},
+        {"moves with the button up", {down, up, to(300, 100)}, 0, 0},
+        {"capture lost", {down, to(110, 100), lost, to(300, 100)}, keyLeft, 1},
+        {"focus lost", {down, unfocused, to(300, 100)}, 0, 0},
+        {"a release not seen", {down, {windowMessagePointerMove, 0, 300, 100}, to(400, 100)}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        resetApplicationState();
+        for (const Message& m : c.messages)
+            handleWindowMessage(nullptr, m.message, m.first, (intptr_t)(((uintptr_t)(uint16_t)m.y << 16) | (uint16_t)m.x));
+        applyKeys();
+        const CameraState moved = Camera;
+        const bool switches[] = {showNormals != 0, windEnabled != 0, smoothNormals != 0, pinsEnabled != 0};
+        resetApplicationState();
+        KeyState[c.key] = 1;
+        passes(c.steps);
+        EXPECT_EQ(moved.pitch, Camera.pitch);
+        EXPECT_EQ(moved.yaw, Camera.yaw);
+        EXPECT_EQ(moved.x, Camera.x);
+        EXPECT_EQ(moved.y, Camera.y);
+        EXPECT_EQ(moved.z, Camera.z);
+        EXPECT_EQ(switches[0], showNormals != 0);
+        EXPECT_EQ(switches[1], windEnabled != 0);
+        EXPECT_EQ(switches[2], smoothNormals != 0);
+        EXPECT_EQ(switches[3], pinsEnabled != 0);
+    }
+}
+
 using SwitchKeys = AppTest;
 
 TEST_F(SwitchKeys, NAndMFlipInEveryPassWhileHeld) {

@@ -25,7 +25,7 @@ add_test(NAME web.desktop_still_sheet
 set_tests_properties(web.desktop_still_sheet PROPERTIES ${x_test_properties} LABELS web FIXTURES_SETUP DesktopStillSheet
   ENVIRONMENT "CLOTHSIM_TEST_X=${TEST_X_STATE};CLOTHSIM_STILL_SHEET_PPM=${still_sheet}")
 
-foreach(scenario draws keys missing-picture no-webgl)
+foreach(scenario draws keys pointer missing-picture no-webgl)
   add_test(NAME web.page_${scenario}
     COMMAND ${NODE_PROGRAM} ${CMAKE_CURRENT_SOURCE_DIR}/web_page_test.mjs ${CHROMIUM_PROGRAM} ${web} ${still_sheet} ${scenario})
   set_tests_properties(web.page_${scenario} PROPERTIES LABELS web TIMEOUT 120 RESOURCE_LOCK chromium)

@@ -1,7 +1,7 @@
 // The browser build in headless Chromium, driven over the DevTools protocol on
 // --remote-debugging-pipe and judged by what the page shows and says.
 //
-//   node web_page_test.mjs CHROMIUM BUILD_WEB DESKTOP_PPM draws|keys|missing-picture|no-webgl
+//   node web_page_test.mjs CHROMIUM BUILD_WEB DESKTOP_PPM draws|keys|pointer|missing-picture|no-webgl
 //
 // The page is served from BUILD_WEB on loopback; DESKTOP_PPM is the desktop
 // program's frame of the still sheet (R held) in its 640 x 480 window.
@@ -14,7 +14,8 @@ import { join } from 'node:path';
 import { inflateSync } from 'node:zlib';
 
 const [chromium, site, desktopPpm, scenario] = process.argv.slice(2);
-const barHeight = 28;  // the page's bar above the canvas
+const touch = scenario === 'pointer';
+const barHeight = touch ? 44 : 28;  // the page's bar above the canvas; taller with the touch buttons
 const failures = [];
 const check = (ok, what) => { if (!ok) failures.push(what); console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); return ok; };
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -64,6 +65,7 @@ listeners.push((m) => {
 await send('Page.enable');
 await send('Runtime.enable');
 await send('Emulation.setFocusEmulationEnabled', { enabled: true });
+if (touch) await send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
 await send('Emulation.setDeviceMetricsOverride', { width: 640, height: 480 + barHeight, deviceScaleFactor: 1, mobile: false });
 const evaluate = async (expression) => (await send('Runtime.evaluate', { expression, returnByValue: true })).result.value;
 
@@ -176,6 +178,32 @@ try {
       check(await until("document.getElementById('status').textContent.includes('has ended')", 10), 'Escape ends the program and the page says so');
       await release('Escape');
       check(await stays(), 'after Escape the picture stays as it is');
+    }
+    if (drew && scenario === 'pointer') {
+      const y = barHeight + 240, mouse = (type, x, buttons) => send('Input.dispatchMouseEvent', { type, x, y, button: 'left', buttons, clickCount: 1 });
+      const fingers = (type, ...points) => send('Input.dispatchTouchEvent', { type, touchPoints: points.map(([x, dy]) => ({ x, y: y + dy })) });
+      await press('R');
+      let before = await shot();
+      await mouse('mousePressed', 320, 1), await mouse('mouseMoved', 400, 1), await mouse('mouseReleased', 400, 0);
+      check(await until(`Module.framesPresented > ${await evaluate('Module.framesPresented') + 2}`, 5) && !same(before, await shot()), 'a mouse drag turns the view');
+      check(await stays(), 'and the view stays once the button is up');
+      before = await shot();
+      await fingers('touchStart', [320, 0]), await fingers('touchMove', [320, 60]), await fingers('touchEnd');
+      check(await until(`Module.framesPresented > ${await evaluate('Module.framesPresented') + 2}`, 5) && !same(before, await shot()), 'a finger drag tilts the view');
+      before = await shot();
+      await fingers('touchStart', [300, 0], [340, 0]), await fingers('touchMove', [200, 0], [440, 0]), await fingers('touchEnd');
+      check(await until(`Module.framesPresented > ${await evaluate('Module.framesPresented') + 2}`, 5) && !same(before, await shot()), 'two fingers spread walk on');
+      const flat = await shot();
+      await release('R');
+      await sleep(1500);
+      const draped = await shot(), button = await evaluate(
+        "(({ x, y, width, height }) => [x + width / 2, y + height / 2])(document.querySelector('[data-key=\"82\"]').getBoundingClientRect())");
+      await send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x: button[0], y: button[1] }] });
+      await send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+      const frames = await evaluate('Module.framesPresented');
+      await until(`Module.framesPresented > ${frames + 1}`, 5);
+      const reset = await shot();
+      check(meanDifference(reset, flat) < meanDifference(draped, flat) / 2, 'a tap on the R button brings the flat sheet back');
     }
   }
 } finally {
