@@ -36,7 +36,11 @@ static void printHelp() {
               "  Z                    smooth or faceted shading\n"
               "  B                    hold or release the pinned nodes\n"
               "  R                    put the cloth back at its start\n"
-              "  F1                   close and re-open the window\n");
+              "  F1                   close and re-open the window\n"
+              "\n"
+              "Pointer:\n"
+              "  drag (left button)   look around: 10 pixels a Left/Right or Page Up/Down step\n"
+              "  wheel                walk: 3 Up or Down steps a notch\n");
     char here[4096];
     std::printf("The picture is read from %s/Data/foulard.bmp.\n"
                 "What fails is shown in a box and told on stderr. Exit status: 0 after Escape\n"

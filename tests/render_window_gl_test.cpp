@@ -3,6 +3,8 @@
 
 #include "app/render_window.h"
 
+#include "app/main_loop.h"
+#include "render/camera.h"
 #include "render/draw_frame.h"
 
 #include <GL/gl.h>
@@ -188,6 +190,46 @@ TEST_F(SdlRenderWindowOnX, ViewportFollowsTheWindowManagersResizeAndMaximise) {
         EXPECT_EQ(view[2], width);
         EXPECT_EQ(view[3], height);
     }
+}
+
+// XTEST's drag and wheel through SDL: the steps the pointer asks for, and the
+// camera they give, are those of the key passes they stand for.
+TEST_F(SdlRenderWindowOnX, DragAndWheelStepTheCameraAsTheirKeysWould) {
+    WindowDriver user;
+    XWindowId window = user.waitForWindow("Tarv's OpenGL Framework", getpid());
+    ASSERT_TRUE(window && user.waitForFocus(window)) << user.failure();
+    auto dispatchAll = [] {
+        WindowEvent event;
+        while (takeEvent(&event)) dispatchEvent(event);
+    };
+    // SDL drops a click it takes within 10 ms of taking the focus: the focus first.
+    dispatchAll();
+    SDL_Delay(20);
+    user.movePointer(window, 300, 200);
+    user.pressButton(true);
+    user.movePointer(window, 335, 225);  // 35 right: 3 Left; 25 down: 2 Page Up
+    user.pressButton(false);
+    user.pressButton(true, 4);  // one notch away: 3 Up
+    user.pressButton(false, 4);
+    for (Uint32 start = SDL_GetTicks(); SDL_GetTicks() - start < 20000 && (Pointer.dragging || Pointer.walk == 0);
+         SDL_Delay(10))
+        dispatchAll();
+    EXPECT_EQ(Pointer.turn, -3);
+    EXPECT_EQ(Pointer.tilt, -2);
+    EXPECT_EQ(Pointer.walk, walkStepsPerNotch);
+    applyKeys();
+    const CameraState moved = Camera;
+    Camera = CameraState{};
+    // In a pass's order: tilt, walk, turn.
+    for (int key : {keyPageUp, keyUp, keyLeft}) {
+        KeyState[key] = 1;
+        for (int pass = 0; pass < (key == keyLeft ? 3 : key == keyPageUp ? 2 : walkStepsPerNotch); ++pass) applyKeys();
+        KeyState[key] = 0;
+    }
+    EXPECT_EQ(moved.yaw, Camera.yaw);
+    EXPECT_EQ(moved.pitch, Camera.pitch);
+    EXPECT_EQ(moved.x, Camera.x);
+    EXPECT_EQ(moved.z, Camera.z);
 }
 
 TEST_F(SdlRenderWindowOnX, ClosingAndReopeningGivesAFreshCurrentContext) {

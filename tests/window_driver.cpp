@@ -344,8 +344,8 @@ void WindowDriver::movePointer(XWindowId window, int x, int y) {
     if (rootPosition(window, &left, &top)) fakeInput(XCB_MOTION_NOTIFY, 0, left + x, top + y);
 }
 
-void WindowDriver::pressButton(bool down) {
-    fakeInput(down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1);
+void WindowDriver::pressButton(bool down, int button) {
+    fakeInput(down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, (unsigned)button);
 }
 
 // The test server's screen is 24 bits deep: 4 bytes a pixel, blue first.

@@ -60,7 +60,7 @@ public:
     bool pressKeyUntilRepeated(XWindowId window, const char* key, int repeats);  // left down
     void setKeyRepeat(bool on, const char* key = nullptr);  // one key, or all
     void movePointer(XWindowId window, int x, int y);       // in the window's coordinates
-    void pressButton(bool down);
+    void pressButton(bool down, int button = 1);  // 4 and 5: the wheel away, toward
 
     Screenshot screenshot(XWindowId window);
     bool clientSize(XWindowId window, int* width, int* height);

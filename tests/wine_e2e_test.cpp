@@ -30,6 +30,12 @@ TEST(WindowsBuildUnderWine, OpensMovesReopensAndEndsWithStatusZero) {
         EXPECT_TRUE(user.pictureKeepsChanging(window)) << "W moves the camera";
         user.releaseKey("w");
         EXPECT_TRUE(user.pictureStaysStill(window)) << "W released";
+        const Screenshot still = user.screenshot(window);
+        user.movePointer(window, 300, 200);
+        user.pressButton(true);
+        user.movePointer(window, 400, 260);
+        user.pressButton(false);
+        EXPECT_TRUE(user.waitForFrames(window, 5) && !(user.screenshot(window) == still)) << "a drag turns the view";
         user.releaseKey("r");
         user.pressKeyUntilGone(window, "F1");
         window = user.waitForWindow(title, program, window);
