@@ -75,6 +75,10 @@ enum WindowMessage {
 };
 
 constexpr uintptr_t pointerButtonPrimary = 0x0001;
+// A pointer message's second parameter for client position (x, y).
+constexpr intptr_t pointerPosition(int x, int y) {
+    return (intptr_t)(((uintptr_t)(uint16_t)y << 16) | (uint16_t)x);
+}
 constexpr int wheelNotch = 120;
 
 constexpr uintptr_t activateInactive = 0;

@@ -444,10 +444,6 @@ static WindowEvent keyEvent(SDL_Keycode key, Uint16 mod, bool down) {
     return WindowEvent{currentWindow, message, (uintptr_t)code, 0};
 }
 
-static intptr_t packedPosition(int x, int y) {
-    return (intptr_t)(((uintptr_t)(uint16_t)y << 16) | (uint16_t)x);
-}
-
 // The left button (SDL makes a finger on a touch screen the left button) and
 // the wheel; the other buttons are default processing, as on Windows.
 static WindowEvent pointerEvent(const SDL_Event& sdl) {
@@ -457,11 +453,11 @@ static WindowEvent pointerEvent(const SDL_Event& sdl) {
         if (sdl.button.button != SDL_BUTTON_LEFT) return otherEvent();
         return WindowEvent{currentWindow, sdl.type == SDL_MOUSEBUTTONDOWN ? windowMessageButtonDown : windowMessageButtonUp,
                            sdl.type == SDL_MOUSEBUTTONDOWN ? pointerButtonPrimary : 0,
-                           packedPosition(sdl.button.x, sdl.button.y)};
+                           pointerPosition(sdl.button.x, sdl.button.y)};
     case SDL_MOUSEMOTION:
         return WindowEvent{currentWindow, windowMessagePointerMove,
                            (sdl.motion.state & SDL_BUTTON_LMASK) ? pointerButtonPrimary : 0,
-                           packedPosition(sdl.motion.x, sdl.motion.y)};
+                           pointerPosition(sdl.motion.x, sdl.motion.y)};
     default: {
         // Turned away from the user is positive, whichever way the system scrolls.
         float notches = sdl.wheel.preciseY;

@@ -227,16 +227,12 @@ static EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent*, void*) 
     return EM_FALSE;
 }
 
-static intptr_t packedPosition(int x, int y) {
-    return (intptr_t)(((uintptr_t)(uint16_t)y << 16) | (uint16_t)x);
-}
-
 // kind: 0 down, 1 up, 2 move, 3 capture lost.
 extern "C" EMSCRIPTEN_KEEPALIVE void webPointer(int kind, int x, int y, int primaryHeld) {
     static const WindowMessage messages[] = {windowMessageButtonDown, windowMessageButtonUp,
                                              windowMessagePointerMove, windowMessageCaptureLost};
     if (kind < 0 || kind > 3) return;
-    post(liveWindow(), messages[kind], primaryHeld ? pointerButtonPrimary : 0, packedPosition(x, y));
+    post(liveWindow(), messages[kind], primaryHeld ? pointerButtonPrimary : 0, pointerPosition(x, y));
 }
 
 // Pixels down the page, as the browser reports a wheel: 100 of them a notch,

@@ -169,7 +169,7 @@ TEST_F(CameraKeys, PointerMovesAsItsKeyStepsWould) {
         SCOPED_TRACE(c.what);
         resetApplicationState();
         for (const Message& m : c.messages)
-            handleWindowMessage(nullptr, m.message, m.first, (intptr_t)(((uintptr_t)(uint16_t)m.y << 16) | (uint16_t)m.x));
+            handleWindowMessage(nullptr, m.message, m.first, pointerPosition(m.x, m.y));
         applyKeys();
         const CameraState moved = Camera;
         const bool switches[] = {showNormals != 0, windEnabled != 0, smoothNormals != 0, pinsEnabled != 0};
