@@ -1,7 +1,8 @@
 #pragma once
 // window_system.h -- what the program needs from the window system. One file
 // per system implements it and decides nothing: window_system_sdl.cpp on Linux,
-// window_system_win32.cpp on Windows; the tests link a recording fake instead
+// window_system_win32.cpp on Windows, window_system_web.cpp in a browser page;
+// the tests link a recording fake instead
 // (tests/fake_window_system.cpp).
 // Everything runs on the one thread; the message handler is entered only from
 // inside dispatchEvent, inside createWindow (Windows sends the size and
@@ -11,6 +12,8 @@
 //   queue until it is closed.
 // - Windows: the box runs a modal loop that dispatches every window's messages,
 //   the render window's included.
+// - browser: alert and confirm stop the page's one thread; events wait in the
+//   queue, as with SDL.
 
 #include <cstdint>
 

@@ -95,7 +95,6 @@ EM_JS(int, browserBox, (const char* text, int question), {
     window.alert(said);
     return 0;
 });
-// Module.framesPresented counts the frames shown, for the page and its tests.
 // The canvas's pointer events, handed to webPointer and webWheel below.
 EM_JS(void, listenToPointer, (), {
     const canvas = document.getElementById('canvas');
@@ -160,6 +159,7 @@ EM_JS(void, setPointerCapture, (int on), {
     }
 });
 
+// Module.framesPresented counts the frames shown, for the page and its tests.
 EM_ASYNC_JS(void, waitForAnimationFrame, (int presenting), {
     if (presenting) Module.framesPresented = (Module.framesPresented || 0) + 1;
     await new Promise((resolve) => requestAnimationFrame(resolve));
@@ -235,8 +235,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void webPointer(int kind, int x, int y, int prim
     post(liveWindow(), messages[kind], primaryHeld ? pointerButtonPrimary : 0, pointerPosition(x, y));
 }
 
-// Pixels down the page, as the browser reports a wheel: 100 of them a notch,
-// away from the user the other way; the rest waits for the next turn.
+// Pixels down the page, as the browser reports a wheel: 100 of them a notch
+// toward the user (the seam counts away from the user as positive); the rest
+// waits for the next turn.
 static double wheelPixels;
 extern "C" EMSCRIPTEN_KEEPALIVE void webWheel(double pixels) {
     wheelPixels += pixels;
